@@ -1,0 +1,13 @@
+#include "support/MessageBox.h"
+
+namespace corvana {
+
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                                           QMessageBox::StandardButtons buttons, const QString& caption)
+{
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setObjectName(QStringLiteral("CorvanaMessageBox"));
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace corvana

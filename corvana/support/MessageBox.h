@@ -1,0 +1,12 @@
+#pragma once
+#include <QMessageBox>
+#include <QString>
+
+namespace corvana {
+
+// A modal message box as the program shows them: caption "Corvana" unless another is given.
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                           const QString& caption = QStringLiteral("Corvana"));
+
+} // namespace corvana

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package Corvana needs to build, run and test.
+set -euo pipefail
+pkgs=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-libav gstreamer1.0-pulseaudio gstreamer1.0-tools
+  libasound2-dev libasound2-plugins alsa-utils
+  libx11-dev libxi-dev libxtst-dev
+  libgtest-dev googletest
+  xvfb xauth openbox xdotool x11-utils wmctrl imagemagick
+  dbus dbus-x11 pulseaudio pulseaudio-utils
+  mpv ffmpeg socat psmisc procps lsof
+  fonts-dejavu-core
+)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

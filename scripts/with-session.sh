@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs a command inside a private desktop session: Xvfb with a window manager, a private
+# D-Bus session bus and a private PulseAudio with a null sink. Everything started here is
+# stopped again by PID when the command ends. Reuses a session that is already set up
+# (CORVANA_SESSION=1) so nested calls are cheap.
+set -euo pipefail
+if [ "${CORVANA_SESSION:-}" = 1 ]; then exec "$@"; fi
+
+work=$(mktemp -d /tmp/corvana-session.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  if [ -f "$work/pulse.pid" ]; then kill "$(cat "$work/pulse.pid")" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+
+# Display: the first free number from 90 on.
+disp=90
+while [ -e "/tmp/.X${disp}-lock" ] || [ -e "/tmp/.X11-unix/X${disp}" ]; do disp=$((disp + 1)); done
+Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=":$disp"
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+
+eval "$(dbus-launch --sh-syntax)"
+pids+=("$DBUS_SESSION_BUS_PID")
+
+if [ "${CORVANA_NO_WM:-}" != 1 ]; then
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  pids+=($!)
+  for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+fi
+
+pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+  --load=module-native-protocol-unix --load='module-null-sink sink_name=spk' \
+  --log-target=file:"$work/pulse.log" >/dev/null 2>&1 || true
+for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then cp "$XDG_RUNTIME_DIR/pulse/pid" "$work/pulse.pid"; fi
+
+export CORVANA_SESSION=1
+"$@"
