@@ -1,0 +1,202 @@
+#include "support/SpeakerVolume.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+using namespace corvana;
+
+namespace {
+
+std::optional<QString> Pactl(const QStringList& arguments)
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), arguments);
+    if (!pactl.waitForFinished(10000) || pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(pactl.readAllStandardOutput());
+}
+
+// The sound server's own reading of the speakers, independent of the code under test.
+std::optional<std::uint32_t> SinkVolume()
+{
+    const std::optional<QString> out = Pactl({QStringLiteral("get-sink-volume"), QStringLiteral("spk")});
+    if (!out)
+        return std::nullopt;
+    static const QRegularExpression left(QStringLiteral("front-left:\\s*(\\d+)"));
+    const QRegularExpressionMatch match = left.match(*out);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toUInt();
+}
+
+bool SetSinkVolume(std::uint32_t volume)
+{
+    return Pactl({QStringLiteral("set-sink-volume"), QStringLiteral("spk"), QString::number(volume)}).has_value();
+}
+
+// Collects what the dialog's indicator would be set to.
+struct Indicator {
+    std::vector<int> images;
+    SetVolumeImage Setter()
+    {
+        return [this](int bitmap) { images.push_back(bitmap); };
+    }
+};
+
+class SpeakerVolumeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Pactl({QStringLiteral("info")})) << "no sound server: run under scripts/with-session.sh";
+        ASSERT_TRUE(Pactl({QStringLiteral("set-default-sink"), QStringLiteral("spk")}));
+        qunsetenv("CORVANA_MIXER_CARD");
+        ASSERT_TRUE(SetSinkVolume(0));
+        // The mixer reports its range once it has been reached.
+        SetSpeakerVolume(0);
+        m_max = LastKnownVolumeMaximum();
+        ASSERT_GT(m_max, 7u * 1000u) << "the default card's Master should range 0..65536";
+        m_step = m_max / 7;
+    }
+
+    std::uint32_t m_max = 0;
+    std::uint32_t m_step = 0;
+};
+
+} // namespace
+
+TEST(VolumeLevel, FollowsTheStepTable)
+{
+    struct Case {
+        std::uint32_t volume;
+        std::uint32_t maximum;
+        int level;
+    };
+    const Case cases[] = {
+        {0, 65535, 1},     {9361, 65535, 1},  {9362, 65535, 2},  {9363, 65535, 3},  {18724, 65535, 3},
+        {18725, 65535, 4}, {28086, 65535, 4}, {37448, 65535, 5}, {46810, 65535, 6}, {56172, 65535, 7},
+        {56173, 65535, 8}, {65534, 65535, 8}, {65535, 65535, 8}, {65536, 65535, 0}, {0xFFFFFFFF, 65535, 0},
+        // Below 7 the step is 0: silence is level 1, anything else the top level.
+        {0, 6, 1},         {1, 6, 8},         {6, 6, 8},         {7, 6, 0},
+        // A mixer that never answered: maximum 0, and the failed read.
+        {0xFFFFFFFF, 0, 0},
+        // The full 32-bit range must not overflow the step products.
+        {0xFFFFFFFF, 0xFFFFFFFF, 8}, {0xFFFFFFFFu / 7 * 6, 0xFFFFFFFF, 7},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(VolumeLevel(c.volume, c.maximum), c.level) << c.volume << " of " << c.maximum;
+
+    const std::vector<int> bitmaps{0, 179, 180, 181, 182, 183, 184, 185, 178};
+    for (int level = 0; level <= 8; ++level)
+        EXPECT_EQ(VolumeLevelBitmap(level), bitmaps[static_cast<std::size_t>(level)]) << level;
+}
+
+TEST_F(SpeakerVolumeTest, UpFromSilenceStepsThroughEveryLevel)
+{
+    EXPECT_EQ(VolumeStep(), m_step);
+    Indicator indicator;
+    for (std::uint32_t press = 1; press <= 6; ++press) {
+        OnVolumeUp(indicator.Setter());
+        EXPECT_EQ(SinkVolume(), press * m_step) << "press " << press;
+        EXPECT_EQ(GetSpeakerVolume(), press * m_step);
+    }
+    EXPECT_EQ(indicator.images, (std::vector<int>{180, 181, 182, 183, 184, 185}));
+
+    // The seventh press reaches the top level, which pins the volume just below the maximum.
+    OnVolumeUp(indicator.Setter());
+    EXPECT_EQ(indicator.images.back(), 178);
+    EXPECT_EQ(SinkVolume(), m_max - 1);
+}
+
+TEST_F(SpeakerVolumeTest, DownFromJustBelowOneStepGoesToSilence)
+{
+    ASSERT_TRUE(SetSinkVolume(m_step - 1));
+    Indicator indicator;
+    OnVolumeDown(indicator.Setter());
+    EXPECT_EQ(indicator.images, (std::vector<int>{179}));
+    EXPECT_EQ(SinkVolume(), 0u);
+
+    // From silence the difference wraps round and is not applied; the indicator shows level 1.
+    OnVolumeDown(indicator.Setter());
+    EXPECT_EQ(indicator.images, (std::vector<int>{179, 179}));
+    EXPECT_EQ(SinkVolume(), 0u);
+}
+
+TEST_F(SpeakerVolumeTest, UpNearTheTopIsPinnedBelowTheMaximum)
+{
+    ASSERT_TRUE(SetSinkVolume(60000));
+    Indicator indicator;
+    OnVolumeUp(indicator.Setter());
+    EXPECT_EQ(indicator.images, (std::vector<int>{178}));
+    EXPECT_EQ(SinkVolume(), m_max - 1);
+}
+
+TEST_F(SpeakerVolumeTest, TheMaximumItselfIsNeverWritten)
+{
+    ASSERT_TRUE(SetSinkVolume(30000));
+    EXPECT_EQ(SetSpeakerVolume(m_max), m_max);
+    EXPECT_EQ(SinkVolume(), 30000u);
+    EXPECT_EQ(SetSpeakerVolume(m_max + 1000), m_max);
+    EXPECT_EQ(SinkVolume(), 30000u);
+    EXPECT_EQ(SetSpeakerVolume(m_max - 1), m_max);
+    EXPECT_EQ(SinkVolume(), m_max - 1);
+}
+
+TEST_F(SpeakerVolumeTest, AVolumeSetByAnotherProgramIsReadAndSteppedFromWhereItIs)
+{
+    ASSERT_TRUE(SetSinkVolume(30000));
+    EXPECT_EQ(GetSpeakerVolume(), 30000u);
+    Indicator indicator;
+    EXPECT_EQ(UpdateVolumeIndicator(indicator.Setter()), 5);
+    EXPECT_EQ(indicator.images, (std::vector<int>{183}));
+
+    OnVolumeUp(indicator.Setter());
+    EXPECT_EQ(SinkVolume(), 30000 + m_step);
+    OnVolumeDown(indicator.Setter());
+    OnVolumeDown(indicator.Setter());
+    EXPECT_EQ(SinkVolume(), 30000 - m_step);
+
+    // Exactly the maximum, as another program may set it: the top level, and up lowers it by one.
+    ASSERT_TRUE(SetSinkVolume(m_max));
+    EXPECT_EQ(UpdateVolumeIndicator(indicator.Setter()), 8);
+    OnVolumeUp(indicator.Setter());
+    EXPECT_EQ(SinkVolume(), m_max - 1);
+}
+
+TEST_F(SpeakerVolumeTest, WithoutAMixerNothingChanges)
+{
+    ASSERT_TRUE(SetSinkVolume(30000));
+    qputenv("CORVANA_MIXER_CARD", "hw:CorvanaNoSuchCard");
+
+    static QStringList s_lines;
+    s_lines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QLatin1String(context.category) == QLatin1String("corvana.support"))
+            s_lines << text;
+    });
+
+    Indicator indicator;
+    const std::uint32_t volume = GetSpeakerVolume();
+    const std::uint32_t maximum = SetSpeakerVolume(1000);
+    const int level = UpdateVolumeIndicator(indicator.Setter());
+    OnVolumeUp(indicator.Setter());
+    OnVolumeDown(indicator.Setter());
+
+    qInstallMessageHandler(previous);
+    qunsetenv("CORVANA_MIXER_CARD");
+
+    EXPECT_EQ(volume, kVolumeFailed);
+    EXPECT_EQ(maximum, m_max); // the last known maximum
+    EXPECT_EQ(level, 0);
+    EXPECT_TRUE(indicator.images.empty());
+    EXPECT_EQ(SinkVolume(), 30000u);
+    ASSERT_FALSE(s_lines.isEmpty());
+    EXPECT_EQ(s_lines.first(), QStringLiteral("mixerOpen() failed"));
+    EXPECT_EQ(s_lines.count(QStringLiteral("mixerOpen() failed")), s_lines.size());
+}

@@ -1,0 +1,308 @@
+#include "support/CSpecialKeys.h"
+#include "support/ISpecialKeyCommands.h"
+#include "support/WindowMessages.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace corvana;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Stands in for the main dialog: records the commands the keys run, and follows the mode
+// buttons the way the dialog does.
+class RecordingCommands : public ISpecialKeyCommands {
+public:
+    MediaMode mode = MediaMode::Solo;
+    bool playerRunning = false;
+    std::vector<std::string> calls;
+    std::vector<qint64> volumeUpTimes;
+    QElapsedTimer clock;
+    std::function<void()> afterVolumeUp;
+
+    RecordingCommands() { clock.start(); }
+
+    MediaMode CurrentMode() const override { return mode; }
+    void OnSolo() override {
+        Record("Solo");
+        mode = MediaMode::Solo;
+    }
+    void OnConference() override {
+        Record("Conference");
+        mode = MediaMode::Conference;
+    }
+    void OnVideoRecord() override {
+        Record("Video");
+        mode = MediaMode::Video;
+    }
+    void OnPhotoGrab() override {
+        Record("Photo");
+        mode = MediaMode::Photo;
+    }
+    void OnRecord() override { Record("Record"); }
+    void OnPlay() override { Record("Play"); }
+    void OnPrevious() override { Record("Previous"); }
+    void OnNext() override { Record("Next"); }
+    void OnVolumeUp() override
+    {
+        Record("VolumeUp");
+        volumeUpTimes.push_back(clock.elapsed());
+        if (afterVolumeUp)
+            afterVolumeUp();
+    }
+    void OnVolumeDown() override { Record("VolumeDown"); }
+    void SaveModeAndEnd() override { Record("SaveModeAndEnd"); }
+    bool ClosePlayerIfRunning() override
+    {
+        Record(playerRunning ? "ClosePlayer" : "NoPlayer");
+        return playerRunning;
+    }
+    void TakeDialogForeground() override { Record("Foreground"); }
+
+    long Count(const std::string& call) const { return std::count(calls.begin(), calls.end(), call); }
+
+private:
+    void Record(const char* call) { calls.emplace_back(call); }
+};
+
+// The dialog's side of WM_HOOKKEY: hands posted key events to its special keys.
+class DialogStandIn : public QObject {
+public:
+    explicit DialogStandIn(RecordingCommands& commands) : keys(commands) {}
+    CSpecialKeys keys;
+
+    bool event(QEvent* event) override
+    {
+        if (event->type() != EventTypeOf(WM_HOOKKEY))
+            return QObject::event(event);
+        const auto* message = static_cast<const CMessageEvent*>(event);
+        keys.HandleHookKey(static_cast<std::uint32_t>(message->wParam()), static_cast<std::uint32_t>(message->lParam()));
+        return true;
+    }
+
+    void Post(std::uint32_t flags, std::uint32_t scan)
+    {
+        QCoreApplication::postEvent(this, new CMessageEvent(WM_HOOKKEY, flags, scan));
+    }
+    void Press(std::uint32_t scan) { Post(CSpecialKeys::kDown, scan); }
+    void Release(std::uint32_t scan) { Post(CSpecialKeys::kUp, scan); }
+    void Deliver() { QCoreApplication::sendPostedEvents(this); }
+    bool AnyTimerActive() const
+    {
+        for (auto id : {CSpecialKeys::NextTimer, CSpecialKeys::PreviousTimer, CSpecialKeys::ModeTimer, CSpecialKeys::PlayTimer})
+            if (keys.IsTimerActive(id))
+                return true;
+        return false;
+    }
+};
+
+class SpecialKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CSpecialKeys::ResetProgramState();
+        SetUnit(50ms);
+    }
+    void TearDown() override { CSpecialKeys::SetTimeUnit(1000ms); }
+
+    void SetUnit(std::chrono::milliseconds unit)
+    {
+        m_unit = unit;
+        CSpecialKeys::SetTimeUnit(unit);
+    }
+    int Deadline(int units) const { return static_cast<int>(units * m_unit.count()) + 5000; }
+
+    std::chrono::milliseconds m_unit{50};
+    RecordingCommands m_commands;
+};
+
+using Calls = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(SpecialKeysTest, QuickModePressesCycleSoloConferenceVideoPhotoSolo)
+{
+    DialogStandIn dialog(m_commands);
+    for (int i = 0; i < 4; ++i) {
+        dialog.Press(CSpecialKeys::kModeKey);
+        dialog.Release(CSpecialKeys::kModeKey);
+    }
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Conference", "Foreground", "Video", "Foreground", "Photo",
+                                       "Foreground", "Solo"}));
+    EXPECT_EQ(m_commands.mode, MediaMode::Solo);
+    EXPECT_FALSE(dialog.AnyTimerActive());
+    EXPECT_FALSE(CSpecialKeys::ProgramState().modeKeyPressed);
+}
+
+TEST_F(SpecialKeysTest, ReleaseOfThePressThatOpenedTheDialogKeepsTheMode)
+{
+    // That press went to the hidden frame, so the dialog sees only the release.
+    DialogStandIn dialog(m_commands);
+    m_commands.mode = MediaMode::Video;
+    dialog.Release(CSpecialKeys::kModeKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Video"}));
+
+    m_commands.calls.clear();
+    m_commands.mode = MediaMode::Photo;
+    dialog.Release(CSpecialKeys::kModeKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Foreground"})); // Photo is not grabbed again
+    EXPECT_EQ(CSpecialKeys::ProgramState().modeCycleIndex, 0);
+}
+
+TEST_F(SpecialKeysTest, HeldModeKeySavesAndEndsAndItsReleaseInTheNextOpeningDoesNothing)
+{
+    {
+        DialogStandIn dialog(m_commands);
+        m_commands.mode = MediaMode::Conference;
+        dialog.Press(CSpecialKeys::kModeKey);
+        dialog.Deliver();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("SaveModeAndEnd") > 0; }, Deadline(2)));
+        EXPECT_EQ(m_commands.calls, (Calls{"SaveModeAndEnd"}));
+        EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDoneMode);
+        EXPECT_FALSE(dialog.AnyTimerActive());
+    } // the dialog has closed
+
+    RecordingCommands laterCommands;
+    laterCommands.mode = MediaMode::Conference;
+    DialogStandIn laterDialog(laterCommands);
+    laterDialog.Release(CSpecialKeys::kModeKey);
+    laterDialog.Deliver();
+    EXPECT_TRUE(laterCommands.calls.empty());
+    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneMode);
+
+    // The flag is spent: the next quick press steps the mode again.
+    laterDialog.Press(CSpecialKeys::kModeKey);
+    laterDialog.Release(CSpecialKeys::kModeKey);
+    laterDialog.Deliver();
+    EXPECT_EQ(laterCommands.calls, (Calls{"Foreground", "Video"}));
+}
+
+TEST_F(SpecialKeysTest, NextHeldFourAndAHalfUnitsRaisesTheVolumeThreeTimesAndSkipsNext)
+{
+    SetUnit(100ms);
+    DialogStandIn dialog(m_commands);
+    // Released between the third repeat (4 units) and the fourth (5 units).
+    m_commands.afterVolumeUp = [&] {
+        if (m_commands.volumeUpTimes.size() == 3)
+            dialog.Release(CSpecialKeys::kNextKey);
+    };
+    const qint64 pressedAt = m_commands.clock.elapsed();
+    dialog.Press(CSpecialKeys::kNextKey);
+    dialog.Deliver();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.keys.IsTimerActive(CSpecialKeys::NextTimer); }, Deadline(5)));
+
+    EXPECT_EQ(m_commands.calls, (Calls{"VolumeUp", "VolumeUp", "VolumeUp"}));
+    ASSERT_EQ(m_commands.volumeUpTimes.size(), 3u);
+    const qint64 unit = m_unit.count();
+    const qint64 slack = 3; // timers may fire a hair early
+    EXPECT_GE(m_commands.volumeUpTimes[0] - pressedAt, 2 * unit - slack);
+    EXPECT_GE(m_commands.volumeUpTimes[1] - m_commands.volumeUpTimes[0], unit - slack);
+    EXPECT_GE(m_commands.volumeUpTimes[2] - m_commands.volumeUpTimes[1], unit - slack);
+    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneNext);
+}
+
+TEST_F(SpecialKeysTest, NextReleasedAfterOneUnitRunsNextOnce)
+{
+    SetUnit(250ms); // one unit of margin before the hold would count as long
+    DialogStandIn dialog(m_commands);
+    dialog.Press(CSpecialKeys::kNextKey);
+    dialog.Deliver();
+    QTimer::singleShot(m_unit, Qt::PreciseTimer, &dialog, [&] { dialog.Release(CSpecialKeys::kNextKey); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_commands.calls.empty(); }, Deadline(1)));
+    EXPECT_EQ(m_commands.calls, (Calls{"Next"}));
+    EXPECT_FALSE(dialog.AnyTimerActive());
+}
+
+TEST_F(SpecialKeysTest, PreviousHeldLowersTheVolumeAndSkipsPrevious)
+{
+    DialogStandIn dialog(m_commands);
+    dialog.Press(CSpecialKeys::kPreviousKey);
+    dialog.Deliver();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("VolumeDown") == 2; }, Deadline(3)));
+    dialog.Release(CSpecialKeys::kPreviousKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"VolumeDown", "VolumeDown"}));
+    EXPECT_FALSE(dialog.AnyTimerActive());
+
+    m_commands.calls.clear();
+    dialog.Press(CSpecialKeys::kPreviousKey);
+    dialog.Release(CSpecialKeys::kPreviousKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Previous"}));
+}
+
+TEST_F(SpecialKeysTest, HeldPlayKeyWaitsForAPlayerThenClosesIt)
+{
+    DialogStandIn dialog(m_commands);
+    dialog.Press(CSpecialKeys::kPlayKey);
+    dialog.Deliver();
+    // No player: the timer keeps firing.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("NoPlayer") == 2; }, Deadline(4)));
+    EXPECT_TRUE(dialog.keys.IsTimerActive(CSpecialKeys::PlayTimer));
+    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDonePlay);
+
+    m_commands.playerRunning = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("ClosePlayer") == 1; }, Deadline(2)));
+    EXPECT_FALSE(dialog.keys.IsTimerActive(CSpecialKeys::PlayTimer));
+    EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDonePlay);
+
+    dialog.Release(CSpecialKeys::kPlayKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.Count("Play"), 0);
+    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDonePlay);
+
+    m_commands.calls.clear();
+    dialog.Press(CSpecialKeys::kPlayKey);
+    dialog.Release(CSpecialKeys::kPlayKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Play"}));
+}
+
+TEST_F(SpecialKeysTest, RecordActsOnlyOnRelease)
+{
+    DialogStandIn dialog(m_commands);
+    dialog.Press(CSpecialKeys::kRecordKey);
+    dialog.Deliver();
+    EXPECT_TRUE(m_commands.calls.empty());
+    EXPECT_FALSE(dialog.AnyTimerActive());
+
+    dialog.Release(CSpecialKeys::kRecordKey);
+    dialog.Deliver();
+    EXPECT_EQ(m_commands.calls, (Calls{"Record"}));
+}
+
+TEST_F(SpecialKeysTest, OtherFlagsAndOtherKeysDoNothing)
+{
+    DialogStandIn dialog(m_commands);
+    const std::uint32_t specialKeys[] = {CSpecialKeys::kModeKey, CSpecialKeys::kPlayKey, CSpecialKeys::kPreviousKey,
+                                         CSpecialKeys::kNextKey, CSpecialKeys::kRecordKey};
+    // Not extended, released without the extended flag, Alt held, injected, and combinations.
+    const std::uint32_t otherFlags[] = {0x00, 0x80, 0x20, 0x21, 0xA1, 0x10, 0x11, 0x91, 0x30, 0x03};
+    for (std::uint32_t scan : specialKeys)
+        for (std::uint32_t flags : otherFlags)
+            dialog.Post(flags, scan);
+    // Extended keys that are not special keys.
+    for (std::uint32_t scan : {0x48u, 0x1Du, 0x38u, 0x78u, 0x3Eu}) {
+        dialog.Post(CSpecialKeys::kDown, scan);
+        dialog.Post(CSpecialKeys::kUp, scan);
+    }
+    dialog.Deliver();
+    EXPECT_TRUE(m_commands.calls.empty());
+    EXPECT_FALSE(dialog.AnyTimerActive());
+    CSpecialKeys::State expected;
+    expected.modeCycleIndex = 1; // Solo, set on every event
+    EXPECT_EQ(CSpecialKeys::ProgramState(), expected);
+}
