@@ -1,0 +1,226 @@
+#include "res/ArtStyle.h"
+#include "res/Bitmaps.h"
+
+#include <QFontInfo>
+#include <QImage>
+#include <QRect>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+using namespace corvana;
+
+namespace {
+
+const std::map<int, QSize>& ListedSizes()
+{
+    static const std::map<int, QSize> sizes = [] {
+        std::map<int, QSize> s;
+        for (int id : {137, 138, 139})
+            s[id] = {82, 15};
+        for (int id : {143, 144, 145, 134, 135, 136, 140, 141, 142, 195, 146, 147, 133})
+            s[id] = {52, 15};
+        for (int id : {150, 151, 149})
+            s[id] = {30, 26};
+        for (int id : {174, 175, 173})
+            s[id] = {53, 21};
+        for (int id : {159, 160, 161, 153, 154, 155, 162, 163, 152, 156, 157, 158})
+            s[id] = {40, 40};
+        s[196] = {44, 44};
+        for (int id : {190, 191, 186, 187, 188, 189})
+            s[id] = {20, 20};
+        for (int id : {178, 179, 180, 181, 182, 183, 184, 185})
+            s[id] = {36, 35};
+        s[148] = {500, 618};
+        s[176] = {320, 239};
+        s[128] = {128, 128};
+        return s;
+    }();
+    return sizes;
+}
+
+struct Button {
+    const char* name;
+    int normal, hover, pressed, disabled;
+    QPoint place;
+};
+
+const std::vector<Button>& Buttons()
+{
+    static const std::vector<Button> buttons = {
+        {"Play", 137, 138, 139, 0, {52, 406}},      {"Previous", 143, 144, 145, 0, {140, 406}},
+        {"Stop", 146, 147, 133, 0, {198, 406}},     {"Next", 134, 135, 136, 0, {258, 406}},
+        {"Record", 140, 141, 142, 195, {316, 406}}, {"Exit", 150, 151, 149, 0, {462, 6}},
+        {"ABOUT", 174, 175, 173, 0, {412, 120}},    {"Solo", 159, 160, 161, 196, {406, 156}},
+        {"Conference", 153, 154, 155, 0, {406, 216}}, {"Video", 162, 163, 152, 0, {406, 276}},
+        {"Photo", 156, 157, 158, 0, {406, 336}},    {"volume up", 190, 191, 186, 0, {386, 400}},
+        {"volume down", 187, 188, 189, 0, {386, 424}},
+    };
+    return buttons;
+}
+
+int ChannelDistance(QRgb a, QRgb b)
+{
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+}
+
+// Share of pixels (0..1) that differ by more than a faint shade.
+double DifferingShare(const QImage& a, const QImage& b)
+{
+    EXPECT_EQ(a.size(), b.size());
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            differing += ChannelDistance(a.pixel(x, y), b.pixel(x, y)) > 12;
+    return double(differing) / (a.width() * a.height());
+}
+
+int CountNear(const QImage& image, QRgb colour, int tolerance)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += ChannelDistance(image.pixel(x, y), colour) <= tolerance;
+    return count;
+}
+
+}  // namespace
+
+TEST(Bitmaps, EveryListedIdExistsAtExactlyItsSize)
+{
+    QList<int> expected;
+    for (const auto& [id, size] : ListedSizes()) {
+        expected.append(id);
+        SCOPED_TRACE(id);
+        EXPECT_EQ(BitmapSize(id), size);
+        const QImage image = BitmapImage(id);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image.size(), size);
+        const QPixmap pixmap = LoadBitmap(id);
+        ASSERT_FALSE(pixmap.isNull());
+        EXPECT_EQ(pixmap.deviceIndependentSize().toSize(), size);
+
+        const QImage dense = BitmapImage(id, 2);
+        EXPECT_EQ(dense.size(), size * 2);
+        EXPECT_EQ(dense.deviceIndependentSize().toSize(), size);
+    }
+    EXPECT_EQ(BitmapIds(), expected);
+}
+
+TEST(Bitmaps, UnknownIdsGiveNothing)
+{
+    for (int id : {0, 132, 177, 197, 1023, -1}) {
+        SCOPED_TRACE(id);
+        EXPECT_TRUE(LoadBitmap(id).isNull());
+        EXPECT_TRUE(BitmapImage(id).isNull());
+        EXPECT_FALSE(BitmapSize(id).isValid());
+    }
+    EXPECT_TRUE(BitmapImage(148, 3).isNull());
+}
+
+TEST(Bitmaps, CaptionsUseTheBundledFont)
+{
+    // Without fonts-dejavu-core another family would be substituted and the captions would
+    // no longer fit their buttons.
+    EXPECT_EQ(QFontInfo(ArtStyle::Font(9)).family(), QStringLiteral("DejaVu Sans"));
+}
+
+TEST(Bitmaps, EveryStateDiffersClearlyFromTheOthers)
+{
+    for (const Button& b : Buttons()) {
+        SCOPED_TRACE(b.name);
+        std::vector<std::pair<const char*, QImage>> states = {
+            {"normal", BitmapImage(b.normal)}, {"hover", BitmapImage(b.hover)}, {"pressed", BitmapImage(b.pressed)}};
+        if (b.disabled)
+            states.push_back({"disabled", BitmapImage(b.disabled).copy(QRect(QPoint(0, 0), BitmapSize(b.normal)))});
+        for (size_t i = 0; i < states.size(); ++i) {
+            for (size_t j = i + 1; j < states.size(); ++j) {
+                SCOPED_TRACE(std::string(states[i].first) + " / " + states[j].first);
+                EXPECT_GT(DifferingShare(states[i].second, states[j].second), 0.3);
+            }
+        }
+    }
+}
+
+TEST(Bitmaps, PressedImagesAreAccentFilledAndRecordIsRed)
+{
+    const QImage record = BitmapImage(142);
+    const QImage play = BitmapImage(139);
+    const int area = record.width() * record.height();
+    EXPECT_GT(CountNear(record, ArtStyle::kRecord, 40), area / 4);
+    EXPECT_EQ(CountNear(record, ArtStyle::kAccent, 40), 0);
+    EXPECT_GT(CountNear(play, ArtStyle::kAccent, 40), play.width() * play.height() / 4);
+    EXPECT_EQ(CountNear(play, ArtStyle::kRecord, 40), 0);
+    // Hover carries the accent on the outline only.
+    EXPECT_GT(CountNear(BitmapImage(138), ArtStyle::kAccent, 10), 2 * 82);
+}
+
+TEST(Bitmaps, SkinCornersShareOneKeyColourThatTheBodyNeverComesNear)
+{
+    const QImage skin = BitmapImage(148);
+    const QRgb key = SkinKeyColour();
+    const int w = skin.width(), h = skin.height();
+    for (QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1)})
+        EXPECT_EQ(skin.pixel(corner), key) << corner.x() << "," << corner.y();
+    EXPECT_NE(skin.pixel(w / 2, h / 2), key);
+
+    // A window shaped by taking out pixels within 16 per channel of the key loses only its
+    // rounded corners, never a pixel of the body or a control's place.
+    const int corner = 6;
+    int keyed = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool nearKey = qRed(skin.pixel(x, y)) - qRed(key) <= 16 && qGreen(skin.pixel(x, y)) - qGreen(key) <= 16
+                                 && qBlue(skin.pixel(x, y)) - qBlue(key) <= 16;
+            if (!nearKey)
+                continue;
+            ++keyed;
+            const bool inCorner = (x < corner || x >= w - corner) && (y < corner || y >= h - corner);
+            ASSERT_TRUE(inCorner) << "key-like pixel at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(keyed, 4 * 3);
+}
+
+TEST(Bitmaps, ButtonsSitSeamlesslyInTheirWells)
+{
+    const QImage skin = BitmapImage(148);
+    for (const Button& b : Buttons()) {
+        SCOPED_TRACE(b.name);
+        const QImage image = BitmapImage(b.normal);
+        const QPoint far(image.width() - 1, image.height() - 1);
+        for (QPoint corner : {QPoint(0, 0), QPoint(far.x(), 0), QPoint(0, far.y()), far})
+            EXPECT_LE(ChannelDistance(image.pixel(corner), skin.pixel(b.place + corner)), 3)
+                << corner.x() << "," << corner.y();
+    }
+    const QImage level = BitmapImage(179);
+    EXPECT_LE(ChannelDistance(level.pixel(0, 0), skin.pixel(412, 402)), 3);
+}
+
+TEST(Bitmaps, VolumeLevelsLightMoreBarsAsTheyRise)
+{
+    int previous = -1;
+    for (int id : {179, 180, 181, 182, 183, 184, 185, 178}) {
+        SCOPED_TRACE(id);
+        const int lit = CountNear(BitmapImage(id), ArtStyle::kAccent, 60);
+        EXPECT_GT(lit, previous);
+        previous = lit;
+    }
+    EXPECT_EQ(CountNear(BitmapImage(179), ArtStyle::kAccent, 60), 0);
+}
+
+TEST(Bitmaps, ProgramIconOffersSeveralSizes)
+{
+    const QIcon icon = ProgramIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_GE(icon.availableSizes().size(), 4);
+    for (int size : {16, 32, 48, 128}) {
+        SCOPED_TRACE(size);
+        const QImage image = icon.pixmap(size).toImage();
+        EXPECT_EQ(image.size(), QSize(size, size));
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255);
+    }
+}
