@@ -37,10 +37,12 @@ if [ "${CORVANA_NO_WM:-}" != 1 ]; then
 fi
 
 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
-  --load=module-native-protocol-unix --load='module-null-sink sink_name=spk' \
+  --load='module-native-protocol-unix auth-anonymous=1' --load='module-null-sink sink_name=spk' \
   --log-target=file:"$work/pulse.log" >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then cp "$XDG_RUNTIME_DIR/pulse/pid" "$work/pulse.pid"; fi
 
+# Tests move XDG_RUNTIME_DIR and HOME into their own folders; the sound server stays reachable.
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 export CORVANA_SESSION=1
 "$@"

@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "app/CCorvanaApp.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    return corvana::CCorvanaApp::Main(argc, argv);
 }

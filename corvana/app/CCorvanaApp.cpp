@@ -1,0 +1,110 @@
+#include "app/CCorvanaApp.h"
+
+#include "app/CInstanceChannel.h"
+#include "app/CMainFrame.h"
+#include "quillon.h"
+#include "res/Bitmaps.h"
+#include "support/Logging.h"
+#include "support/WindowMessages.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace corvana {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// Termination signals reach the event loop as a close request, so a recording is finished
+// and the lights are switched off as on any other way of ending.
+void RouteTerminationSignals(CMainFrame& frame)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &frame);
+    QObject::connect(notifier, &QSocketNotifier::activated, &frame, [&frame] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        frame.RequestClose();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+QString CCorvanaApp::FileNameArgument(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments.at(i).startsWith(QLatin1Char('-')))
+            return arguments.at(i);
+    return {};
+}
+
+void CCorvanaApp::ExitInstance()
+{
+    SetModeLED(0);
+    SetRecordLED(0);
+}
+
+int CCorvanaApp::Main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const bool closeRequest = FileNameArgument(arguments) == QLatin1String("Close");
+
+    CInstanceChannel channel;
+    const CInstanceChannel::Outcome outcome =
+        channel.Claim(closeRequest ? CInstanceChannel::Request::Close : CInstanceChannel::Request::Show);
+    if (outcome != CInstanceChannel::Outcome::Resident) {
+        if (outcome == CInstanceChannel::Outcome::Failed)
+            qCWarning(lcApp) << "no running instance could be reached and none could be started";
+        ExitInstance();
+        return outcome == CInstanceChannel::Outcome::Failed ? 1 : 0;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvana"));
+    QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(ProgramIcon());
+
+    int result = 0;
+    {
+        CMainFrame frame;
+        channel.SetRequestHandler([&frame](CInstanceChannel::Request request, std::function<void()> done) {
+            if (request == CInstanceChannel::Request::Close) {
+                frame.RequestClose(std::move(done));
+            } else {
+                QCoreApplication::postEvent(&frame, new CMessageEvent(WM_SHOWDIALOG));
+                done();
+            }
+        });
+        if (!channel.Listen()) {
+            ExitInstance();
+            return 1;
+        }
+        RouteTerminationSignals(frame);
+        result = QApplication::exec();
+    }
+    ExitInstance();
+    return result;
+}
+
+} // namespace corvana

@@ -1,0 +1,21 @@
+#pragma once
+#include <QObject>
+#include <QStringList>
+
+namespace corvana {
+
+// Start-up, the single-instance rule and the exit step of the resident program.
+class CCorvanaApp {
+public:
+    // The whole life of the process; returns its exit code.
+    static int Main(int argc, char* argv[]);
+
+    // The first argument that is not a switch, as the request of this start.
+    static QString FileNameArgument(const QStringList& arguments);
+
+private:
+    // Both lights off, in every process that ends, a forwarding one included.
+    static void ExitInstance();
+};
+
+} // namespace corvana

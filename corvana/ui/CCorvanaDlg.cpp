@@ -1,0 +1,463 @@
+#include "ui/CCorvanaDlg.h"
+
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CSettingsStore.h"
+#include "capture/CCaptureGraph.h"
+#include "capture/CPhotoCapture.h"
+#include "library/CMediaListBox.h"
+#include "library/MediaFolders.h"
+#include "quillon.h"
+#include "res/Bitmaps.h"
+#include "support/CSpecialKeys.h"
+#include "support/Logging.h"
+#include "support/MessageBox.h"
+#include "support/SpeakerVolume.h"
+#include "support/WindowMessages.h"
+#include "ui/CHoverButton.h"
+#include "ui/CPicture.h"
+#include "ui/CPlaybackControl.h"
+#include "ui/CPreviewArea.h"
+#include "ui/CProgramState.h"
+#include "ui/CRecordingControl.h"
+#include "ui/CSessionNotifier.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace corvana {
+
+namespace {
+
+struct ButtonLayout {
+    int id;
+    QPoint position;
+    int normal, hover, pressed, disabled;
+    const char* caption;
+};
+
+// Positions relative to the dialog's top-left corner; each button takes its normal image's size.
+// The images are given in this order.
+constexpr ButtonLayout kButtons[] = {
+    {CCorvanaDlg::IDC_EXIT, {462, 6}, 150, 151, 149, 0, "Exit"},
+    {CCorvanaDlg::IDC_PLAY, {52, 406}, 137, 138, 139, 0, "Play"},
+    {CCorvanaDlg::IDC_RECORD, {316, 406}, 140, 141, 142, 195, "Record"},
+    {CCorvanaDlg::IDC_PREVIOUS, {140, 406}, 143, 144, 145, 0, "Previous"},
+    {CCorvanaDlg::IDC_NEXT, {258, 406}, 134, 135, 136, 0, "Next"},
+    {CCorvanaDlg::IDC_STOP, {198, 406}, 146, 147, 133, 0, "Stop"},
+    {CCorvanaDlg::IDC_SOLO, {406, 156}, 159, 160, 161, 196, "Solo"},
+    {CCorvanaDlg::IDC_CONFERENCE, {406, 216}, 153, 154, 155, 0, "Conference"},
+    {CCorvanaDlg::IDC_VIDEO, {406, 276}, 162, 163, 152, 0, "Video Record"},
+    {CCorvanaDlg::IDC_PHOTO, {406, 336}, 156, 157, 158, 0, "Photo Grab"},
+    {CCorvanaDlg::IDC_ABOUT, {412, 120}, 174, 175, 173, 0, "ABOUT"},
+    {CCorvanaDlg::IDC_VOLUME_UP, {386, 400}, 190, 191, 186, 0, "Volume up"},
+    {CCorvanaDlg::IDC_VOLUME_DOWN, {386, 424}, 187, 188, 189, 0, "Volume down"},
+};
+
+constexpr int kSkinBitmapId = 148;
+constexpr int kPreviewPlaceholder = 176;
+constexpr QPoint kPreviewPosition{50, 154};
+constexpr QPoint kVolumeLevelPosition{412, 402};
+constexpr int kVolumeLevelBitmap = 179;
+constexpr QRect kFileListRect{48, 464, 410, 122};
+
+} // namespace
+
+CCorvanaDlg::CCorvanaDlg(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_picture(std::make_unique<CPicture>())
+{
+    setObjectName(QStringLiteral("CorvanaDlg"));
+    setWindowTitle(QStringLiteral("Corvana"));
+    setWindowIcon(ProgramIcon());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The template's size until the skin sets the real one.
+    resize(500, 618);
+    CreateControls();
+    m_session = new CSessionNotifier(this);
+    m_recording = std::make_unique<CRecordingControl>(*this);
+    m_playback = std::make_unique<CPlaybackControl>(*this);
+    m_specialKeys = new CSpecialKeys(*this, this);
+}
+
+CCorvanaDlg::~CCorvanaDlg()
+{
+    OnDestroy();
+}
+
+void CCorvanaDlg::CreateControls()
+{
+    for (const ButtonLayout& layout : kButtons) {
+        auto* button = new CHoverButton(this);
+        button->setObjectName(QString::number(layout.id));
+        button->setToolTip(QString::fromLatin1(layout.caption));
+        button->setAccessibleName(QString::fromLatin1(layout.caption));
+        m_buttons[layout.id] = button;
+    }
+    m_volumeLevel = new QLabel(this);
+    m_volumeLevel->setObjectName(QString::number(IDC_VOLUME_LEVEL));
+    m_preview = new CPreviewArea(this);
+    m_preview->setObjectName(QString::number(IDC_PREVIEW));
+    m_fileList = new CMediaListBox(this);
+    m_fileList->setObjectName(QString::number(IDC_LIST));
+
+    connect(Button(IDC_EXIT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnExit);
+    connect(Button(IDC_ABOUT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnAbout);
+    connect(Button(IDC_PLAY), &QAbstractButton::clicked, this, &CCorvanaDlg::OnPlay);
+    connect(Button(IDC_PREVIOUS), &QAbstractButton::clicked, this, &CCorvanaDlg::OnPrevious);
+    connect(Button(IDC_NEXT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnNext);
+    connect(Button(IDC_RECORD), &QAbstractButton::clicked, this, &CCorvanaDlg::OnRecord);
+    connect(Button(IDC_STOP), &QAbstractButton::clicked, this, &CCorvanaDlg::OnStop);
+    connect(Button(IDC_SOLO), &QAbstractButton::clicked, this, &CCorvanaDlg::OnSolo);
+    connect(Button(IDC_CONFERENCE), &QAbstractButton::clicked, this, &CCorvanaDlg::OnConference);
+    connect(Button(IDC_VIDEO), &QAbstractButton::clicked, this, &CCorvanaDlg::OnVideoRecord);
+    connect(Button(IDC_PHOTO), &QAbstractButton::clicked, this, &CCorvanaDlg::OnPhotoGrab);
+    connect(Button(IDC_VOLUME_UP), &QAbstractButton::clicked, this, &CCorvanaDlg::OnVolumeUp);
+    connect(Button(IDC_VOLUME_DOWN), &QAbstractButton::clicked, this, &CCorvanaDlg::OnVolumeDown);
+    connect(m_fileList, &CMediaListBox::DoubleClicked, this, [this] { m_playback->OnListDoubleClick(); });
+}
+
+CHoverButton* CCorvanaDlg::Button(int id) const
+{
+    const auto found = m_buttons.find(id);
+    return found == m_buttons.end() ? nullptr : found->second;
+}
+
+CHoverButton* CCorvanaDlg::ModeButton(MediaMode mode) const
+{
+    switch (mode) {
+    case MediaMode::Solo: return Button(IDC_SOLO);
+    case MediaMode::Conference: return Button(IDC_CONFERENCE);
+    case MediaMode::Video: return Button(IDC_VIDEO);
+    case MediaMode::Photo: return Button(IDC_PHOTO);
+    }
+    return nullptr;
+}
+
+bool CCorvanaDlg::IsAnyOpen()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        if (window->objectName() == QLatin1String("CorvanaDlg") && window->isVisible())
+            return true;
+    return false;
+}
+
+int CCorvanaDlg::exec()
+{
+    OnSize();
+    OnInitDialog();
+    return QDialog::exec();
+}
+
+void CCorvanaDlg::OnSize()
+{
+    if (!m_skinBitmap.isNull())
+        return;
+    m_skinBitmap = LoadBitmap(kSkinBitmapId);
+    if (m_skinBitmap.isNull()) {
+        ShowMessageBox(this, QStringLiteral("Error loading bitmap"), QMessageBox::NoIcon);
+        return;
+    }
+    m_skinSize = m_skinBitmap.deviceIndependentSize().toSize();
+    // Centred by halving with integer division; not clamped to the screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(m_skinSize);
+    const int x = screenSize.width() / 2 - m_skinSize.width() / 2;
+    const int y = screenSize.height() / 2 - m_skinSize.height() / 2;
+    setFixedSize(m_skinSize);
+    move(x, y);
+    raise();
+}
+
+void CCorvanaDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    OnSize();
+}
+
+void CCorvanaDlg::OnInitDialog()
+{
+    if (m_initialised)
+        return;
+    m_initialised = true;
+    m_session->Register(this);
+    setWindowIcon(ProgramIcon());
+
+    for (const ButtonLayout& layout : kButtons) {
+        if (layout.id == IDC_VOLUME_UP)
+            UpdateVolumeIndicator();
+        Button(layout.id)->LoadStateImages(layout.normal, layout.hover, layout.pressed, layout.disabled);
+    }
+    for (const ButtonLayout& layout : kButtons)
+        Button(layout.id)->move(layout.position);
+    m_preview->SetPlaceholder(LoadBitmap(kPreviewPlaceholder));
+    m_preview->setGeometry(QRect(kPreviewPosition, BitmapSize(kPreviewPlaceholder)));
+    m_volumeLevel->setGeometry(QRect(kVolumeLevelPosition, BitmapSize(kVolumeLevelBitmap)));
+    m_fileList->setGeometry(kFileListRect);
+
+    m_previewRect = QRect(QPoint(0, 0), m_preview->size());
+    m_picture->MeasureOnDevice(m_preview);
+    MediaFolders::CreateAll();
+    m_playback->TakeForeground();
+    RestoreMode(CSettingsStore::LoadModeState(), true);
+    CProgramState::ShownPhotoIndex = m_fileList->GetCurSel();
+    m_hook.InstallKeyboardHook(this);
+}
+
+void CCorvanaDlg::RestoreMode(int modeState, bool applyArrayMic)
+{
+    if (applyArrayMic && CSettingsStore::LoadArrayMic() == 0)
+        Button(IDC_SOLO)->SetEnabledState(false);
+    if (const auto mode = MediaModeFromInt(modeState)) {
+        EnterRestoredMode(*mode);
+        return;
+    }
+    if (!applyArrayMic)
+        return;
+    // No valid stored mode: Conference on a machine without the array microphone, else Solo.
+    if (CSettingsStore::LoadArrayMic() == 0) {
+        EnterRestoredMode(MediaMode::Conference);
+    } else {
+        Button(IDC_SOLO)->SetEnabledState(true);
+        EnterRestoredMode(MediaMode::Solo);
+    }
+}
+
+void CCorvanaDlg::EnterRestoredMode(MediaMode mode)
+{
+    CHoverButton* record = Button(IDC_RECORD);
+    switch (mode) {
+    case MediaMode::Solo:
+    case MediaMode::Conference:
+        record->SetEnabledState(true);
+        break;
+    case MediaMode::Video:
+        record->SetEnabledState(CCaptureGraph::Instance().GetDeviceState() != 1);
+        break;
+    case MediaMode::Photo:
+        record->SetEnabledState(CPhotoCapture::Instance().GetDeviceState() != 1);
+        break;
+    }
+    m_mode = mode;
+    m_fileList->SetMode(ToInt(mode));
+    if (mode == MediaMode::Video) {
+        CCaptureGraph::Instance().SetOwnerWindow(m_preview);
+        CCaptureGraph::Instance().StartPreview();
+    } else if (mode == MediaMode::Photo) {
+        CPhotoCapture::Instance().StartPreview(0, m_preview, 1024, 768);
+    }
+    m_preview->show();
+    m_fileList->FillList(MediaFolders::ModeFolder(mode) + MediaFolders::ListingPattern(mode));
+    ModeButton(mode)->SetState(true);
+}
+
+void CCorvanaDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // A close request that arrived while the dialog was being set up closes it at once.
+    if (CMainFrame::IsClosing())
+        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}
+
+void CCorvanaDlg::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!m_skinBitmap.isNull())
+        painter.drawPixmap(QPointF(0, 0), m_skinBitmap);
+    else
+        painter.fillRect(rect(), Qt::black);
+    if (m_mode == MediaMode::Video || m_mode == MediaMode::Photo)
+        CorrectRecordByDevices();
+}
+
+void CCorvanaDlg::CorrectRecordByDevices()
+{
+    const bool noCamera =
+        CPhotoCapture::Instance().GetDeviceState() == 1 || CCaptureGraph::Instance().GetDeviceState() == 1;
+    CHoverButton* record = Button(IDC_RECORD);
+    if (record->IsEnabledState() == !noCamera)
+        return;
+    // Not from inside this paint: the button repaints itself at once.
+    QMetaObject::invokeMethod(
+        this, [this, noCamera] { Button(IDC_RECORD)->SetEnabledState(!noCamera); }, Qt::QueuedConnection);
+}
+
+void CCorvanaDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter never closes the dialog; Escape does (the base class).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CCorvanaDlg::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        // The whole body acts as a title bar.
+        m_dragging = true;
+        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CCorvanaDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        move(event->globalPosition().toPoint() - m_dragOffset);
+    QDialog::mouseMoveEvent(event);
+}
+
+void CCorvanaDlg::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_dragging = false;
+    QDialog::mouseReleaseEvent(event);
+}
+
+void CCorvanaDlg::customEvent(QEvent* event)
+{
+    if (event->type() == EventTypeOf(WM_HOOKKEY)) {
+        const auto* message = static_cast<CMessageEvent*>(event);
+        m_specialKeys->HandleHookKey(static_cast<std::uint32_t>(message->wParam()),
+                                     static_cast<std::uint32_t>(message->lParam()));
+    } else if (event->type() == EventTypeOf(WM_WTSSESSION_CHANGE)) {
+        OnSessionChange(static_cast<int>(static_cast<CMessageEvent*>(event)->wParam()));
+    }
+}
+
+void CCorvanaDlg::OnSessionChange(int event)
+{
+    const bool dialogExists = IsAnyOpen();
+    if (event == WTS_CONSOLE_CONNECT)
+        CProgramState::consoleConnected = true;
+    else if (event == WTS_CONSOLE_DISCONNECT)
+        CProgramState::consoleConnected = false;
+
+    switch (event) {
+    case WTS_CONSOLE_CONNECT:
+        RestoreMode(CSettingsStore::LoadModeState(), false);
+        if (dialogExists)
+            SetModeLED(1);
+        break;
+    case WTS_SESSION_UNLOCK:
+        if (CProgramState::consoleConnected) {
+            RestoreMode(CSettingsStore::LoadModeState(), false);
+            if (dialogExists)
+                SetModeLED(1);
+        }
+        break;
+    case WTS_SESSION_LOCK:
+        m_recording->OnSessionLock();
+        SetModeLED(0);
+        CSettingsStore::SaveModeState(ToInt(m_mode));
+        break;
+    default:
+        break;
+    }
+}
+
+void CCorvanaDlg::ShutDownCapture()
+{
+    m_recording->ShutDownCapture();
+}
+
+void CCorvanaDlg::OnExit()
+{
+    m_session->Unregister();
+    if (CProgramState::busy)
+        return;
+    CProgramState::busy = true;
+    ShutDownCapture();
+    CSettingsStore::SaveModeState(ToInt(m_mode));
+    CProgramState::busy = false;
+    done(0);
+}
+
+void CCorvanaDlg::reject()
+{
+    // Escape ends the dialog with the cancel result, 2.
+    done(2);
+}
+
+void CCorvanaDlg::done(int result)
+{
+    OnDestroy();
+    QDialog::done(result);
+}
+
+void CCorvanaDlg::OnDestroy()
+{
+    if (m_destroyed || !m_initialised)
+        return;
+    m_destroyed = true;
+    m_session->Unregister();
+    m_hook.RemoveKeyboardHook();
+    ShutDownCapture();
+    CSettingsStore::SaveModeState(ToInt(m_mode));
+    SetModeLED(0);
+    SetRecordLED(0);
+}
+
+void CCorvanaDlg::OnAbout()
+{
+    CAboutDlg about;
+    about.exec();
+}
+
+void CCorvanaDlg::OnSolo() { m_recording->EnterMode(MediaMode::Solo); }
+void CCorvanaDlg::OnConference() { m_recording->EnterMode(MediaMode::Conference); }
+void CCorvanaDlg::OnVideoRecord() { m_recording->EnterMode(MediaMode::Video); }
+void CCorvanaDlg::OnPhotoGrab() { m_recording->EnterMode(MediaMode::Photo); }
+void CCorvanaDlg::OnRecord() { m_recording->Record(); }
+void CCorvanaDlg::OnStop() { m_recording->Stop(); }
+void CCorvanaDlg::OnPlay() { m_playback->OnPlay(); }
+void CCorvanaDlg::OnPrevious() { m_playback->OnPrevious(); }
+void CCorvanaDlg::OnNext() { m_playback->OnNext(); }
+
+int CCorvanaDlg::UpdateVolumeIndicator()
+{
+    return corvana::UpdateVolumeIndicator([this](int bitmapId) {
+        m_volumeBitmap = bitmapId;
+        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
+    });
+}
+
+void CCorvanaDlg::OnVolumeUp()
+{
+    corvana::OnVolumeUp([this](int bitmapId) {
+        m_volumeBitmap = bitmapId;
+        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
+    });
+}
+
+void CCorvanaDlg::OnVolumeDown()
+{
+    corvana::OnVolumeDown([this](int bitmapId) {
+        m_volumeBitmap = bitmapId;
+        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
+    });
+}
+
+void CCorvanaDlg::SaveModeAndEnd()
+{
+    CSettingsStore::SaveModeState(ToInt(m_mode));
+    done(0);
+}
+
+bool CCorvanaDlg::ClosePlayerIfRunning()
+{
+    return m_playback->ClosePlayerIfRunning();
+}
+
+void CCorvanaDlg::TakeDialogForeground()
+{
+    raise();
+    activateWindow();
+}
+
+} // namespace corvana

@@ -1,0 +1,179 @@
+#include "ui/CDesktopWindows.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace corvana {
+
+namespace {
+
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+struct XFreer {
+    void operator()(void* data) const { XFree(data); }
+};
+
+DisplayPtr OpenDisplay()
+{
+    return DisplayPtr(XOpenDisplay(nullptr));
+}
+
+std::vector<Window> ReadWindowList(Display* display, Window window, const char* property)
+{
+    const Atom atom = XInternAtom(display, property, True);
+    std::vector<Window> result;
+    if (atom == None)
+        return result;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, atom, 0, 1 << 16, False, XA_WINDOW, &type, &format, &count, &remaining,
+                           &raw) != Success)
+        return result;
+    std::unique_ptr<unsigned char, XFreer> data(raw);
+    if (type == XA_WINDOW && format == 32 && data) {
+        const auto* windows = reinterpret_cast<const Window*>(data.get());
+        result.assign(windows, windows + count);
+    }
+    return result;
+}
+
+// Top-level client windows: the window manager's list, or the root's children without one.
+std::vector<Window> ClientWindows(Display* display)
+{
+    const Window root = DefaultRootWindow(display);
+    std::vector<Window> clients = ReadWindowList(display, root, "_NET_CLIENT_LIST");
+    if (!clients.empty())
+        return clients;
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, root, &rootReturn, &parent, &children, &count) && children) {
+        clients.assign(children, children + count);
+        XFree(children);
+    }
+    return clients;
+}
+
+bool HasClass(Display* display, Window window, const char* name)
+{
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint))
+        return false;
+    const bool match = (hint.res_name && std::strcmp(hint.res_name, name) == 0)
+                       || (hint.res_class && std::strcmp(hint.res_class, name) == 0);
+    if (hint.res_name)
+        XFree(hint.res_name);
+    if (hint.res_class)
+        XFree(hint.res_class);
+    return match;
+}
+
+bool HasWindowType(Display* display, Window window, Atom wanted)
+{
+    const Atom typeAtom = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
+    if (typeAtom == None)
+        return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display, window, typeAtom, 0, 64, False, XA_ATOM, &type, &format, &count, &remaining,
+                           &raw) != Success)
+        return false;
+    std::unique_ptr<unsigned char, XFreer> data(raw);
+    if (type != XA_ATOM || format != 32 || !data)
+        return false;
+    const auto* atoms = reinterpret_cast<const Atom*>(data.get());
+    for (unsigned long i = 0; i < count; ++i)
+        if (atoms[i] == wanted)
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindWindowByClass(const char* name)
+{
+    DisplayPtr display = OpenDisplay();
+    if (!display)
+        return std::nullopt;
+    for (Window window : ClientWindows(display.get()))
+        if (HasClass(display.get(), window, name))
+            return window;
+    return std::nullopt;
+}
+
+std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindDesktopWindow()
+{
+    DisplayPtr display = OpenDisplay();
+    if (!display)
+        return std::nullopt;
+    const Atom desktop = XInternAtom(display.get(), "_NET_WM_WINDOW_TYPE_DESKTOP", True);
+    if (desktop == None)
+        return std::nullopt;
+    for (Window window : ClientWindows(display.get()))
+        if (HasWindowType(display.get(), window, desktop))
+            return window;
+    return std::nullopt;
+}
+
+bool CDesktopWindows::ActivateWindow(WindowId window)
+{
+    DisplayPtr display = OpenDisplay();
+    if (!display)
+        return false;
+    Display* dpy = display.get();
+    const Window root = DefaultRootWindow(dpy);
+    const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    if (!ReadWindowList(dpy, root, "_NET_CLIENT_LIST").empty()) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = active;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // a pager-like request, which window managers honour
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    } else {
+        XRaiseWindow(dpy, window);
+        XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
+    }
+    XSync(dpy, False);
+    return true;
+}
+
+bool CDesktopWindows::SendKeys(std::span<const ScanKey> keys)
+{
+    DisplayPtr display = OpenDisplay();
+    if (!display)
+        return false;
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor))
+        return false;
+    for (const ScanKey& key : keys) {
+        // For the plain keys sent here the evdev code equals the set-1 scan code; X adds 8.
+        const unsigned int keycode = key.scanCode + 8u;
+        XTestFakeKeyEvent(display.get(), keycode, key.release ? False : True, CurrentTime);
+    }
+    XSync(display.get(), False);
+    return true;
+}
+
+} // namespace corvana

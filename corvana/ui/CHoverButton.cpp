@@ -1,0 +1,106 @@
+#include "ui/CHoverButton.h"
+
+#include "res/Bitmaps.h"
+
+#include <QEnterEvent>
+#include <QPainter>
+
+namespace corvana {
+
+CHoverButton::CHoverButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover, false);
+}
+
+int CHoverButton::LoadStateImages(int normal, int hover, int pressed, int disabled)
+{
+    m_imageNormal = LoadBitmap(normal);
+    const QSize size = m_imageNormal.deviceIndependentSize().toSize();
+    m_width = size.width();
+    m_height = size.height();
+    setFixedSize(m_width, m_height);
+    m_imageHover = LoadBitmap(hover);
+    m_imagePressed = LoadBitmap(pressed);
+    if (disabled != 0)
+        m_imageDisabled = LoadBitmap(disabled);
+    update();
+    return 1;
+}
+
+void CHoverButton::SetLatched(bool latched)
+{
+    m_latched = latched ? 1 : 0;
+    repaint();
+}
+
+void CHoverButton::SetEnabledState(bool enabled)
+{
+    m_enabled = enabled ? 1 : 0;
+    repaint();
+    setEnabled(enabled);
+}
+
+void CHoverButton::SetState(bool pushed)
+{
+    m_pushed = pushed;
+    update();
+}
+
+void CHoverButton::SetCheck(int check)
+{
+    setChecked(check != 0);
+}
+
+CHoverButton::Face CHoverButton::CurrentFace() const
+{
+    if (!m_enabled)
+        return Face::Disabled;
+    if (isDown() || m_pushed || m_latched)
+        return Face::Pressed;
+    if (m_hover)
+        return Face::Hover;
+    return Face::Normal;
+}
+
+const QPixmap& CHoverButton::ImageFor(Face face) const
+{
+    switch (face) {
+    case Face::Disabled: return m_imageDisabled;
+    case Face::Pressed: return m_imagePressed;
+    case Face::Hover: return m_imageHover;
+    case Face::Normal: break;
+    }
+    return m_imageNormal;
+}
+
+QSize CHoverButton::sizeHint() const
+{
+    return {m_width, m_height};
+}
+
+void CHoverButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QPixmap& chosen = ImageFor(CurrentFace());
+    // An empty slot (a disabled image never given) falls back to the normal image.
+    const QPixmap& image = chosen.isNull() ? m_imageNormal : chosen;
+    if (!image.isNull())
+        painter.drawPixmap(QPointF(0, 0), image);
+}
+
+void CHoverButton::enterEvent(QEnterEvent* event)
+{
+    QAbstractButton::enterEvent(event);
+    m_hover = 1;
+    update();
+}
+
+void CHoverButton::leaveEvent(QEvent* event)
+{
+    QAbstractButton::leaveEvent(event);
+    m_hover = 0;
+    update();
+}
+
+} // namespace corvana

@@ -1,0 +1,53 @@
+#pragma once
+#include <QAbstractButton>
+#include <QPixmap>
+
+namespace corvana {
+
+// A push button drawn from its own images: normal, hover, pressed (also shown while latched or
+// pushed by the program) and disabled, chosen in that order of precedence.
+class CHoverButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    enum class Face { Normal, Hover, Pressed, Disabled };
+
+    explicit CHoverButton(QWidget* parent = nullptr);
+
+    // Resource identifiers; disabled 0 means none. Sizes the button to the normal image.
+    int LoadStateImages(int normal, int hover, int pressed, int disabled = 0);
+    void SetLatched(bool latched);
+    void SetEnabledState(bool enabled);
+    // The program's highlight of a push button, drawn as pressed.
+    void SetState(bool pushed);
+    // A push button has no check state; kept for callers that clear it.
+    void SetCheck(int check);
+
+    bool IsLatched() const { return m_latched != 0; }
+    bool IsPushed() const { return m_pushed; }
+    bool IsEnabledState() const { return m_enabled != 0; }
+    bool IsHover() const { return m_hover != 0; }
+    Face CurrentFace() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    const QPixmap& ImageFor(Face face) const;
+
+    int m_hover = 0;
+    int m_width = 0;
+    int m_height = 0;
+    QPixmap m_imageNormal;
+    QPixmap m_imageHover;
+    QPixmap m_imagePressed;
+    QPixmap m_imageDisabled;
+    int m_latched = 0;
+    int m_enabled = 1;
+    bool m_pushed = false;
+};
+
+} // namespace corvana

@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+
+namespace corvana {
+
+// The system's media player (mpv): started detached with the file as one argument, never through
+// a shell, its window named "WMPlayerApp", steered by the keys of its input configuration. While
+// one runs, a new file is handed to it over its IPC socket instead of starting a second.
+class CMediaPlayer {
+public:
+    static constexpr const char* kWindowClass = "WMPlayerApp";
+
+    // Plays the file; false when no player could be reached or started.
+    static bool Open(const QString& path);
+
+    static QString IpcSocketPath();
+    static QString InputConfigPath();
+};
+
+} // namespace corvana

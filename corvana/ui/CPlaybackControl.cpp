@@ -1,0 +1,158 @@
+#include "ui/CPlaybackControl.h"
+
+#include "capture/CPhotoCapture.h"
+#include "library/CMediaListBox.h"
+#include "library/MediaFolders.h"
+#include "ui/CCorvanaDlg.h"
+#include "ui/CMediaPlayer.h"
+#include "ui/CPicture.h"
+#include "ui/CPreviewArea.h"
+#include "ui/CProgramState.h"
+#include "ui/CRecordingControl.h"
+
+#include <QPainter>
+
+namespace corvana {
+
+const PlayerKeySequence CPlaybackControl::PlayPauseKeys = {{{0x1D, false}, {0x19, false}, {0x19, true}, {0x1D, true}}};
+const PlayerKeySequence CPlaybackControl::StopKeys = {{{0x1D, false}, {0x1F, false}, {0x1F, true}, {0x1D, true}}};
+const PlayerKeySequence CPlaybackControl::CloseKeys = {{{0x38, false}, {0x3E, false}, {0x3E, true}, {0x38, true}}};
+
+CPlaybackControl::CPlaybackControl(CCorvanaDlg& dialog) : m_dialog(dialog) {}
+
+std::optional<CDesktopWindows::WindowId> CPlaybackControl::FindPlayerWindow() const
+{
+    return CDesktopWindows::FindWindowByClass(CMediaPlayer::kWindowClass);
+}
+
+void CPlaybackControl::SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys)
+{
+    CDesktopWindows::ActivateWindow(window);
+    CDesktopWindows::SendKeys(keys);
+}
+
+bool CPlaybackControl::ClosePlayerIfRunning()
+{
+    const auto player = FindPlayerWindow();
+    if (!player)
+        return false;
+    SendPlayerKeys(*player, CloseKeys);
+    return true;
+}
+
+void CPlaybackControl::TakeForeground()
+{
+    m_dialog.TakeDialogForeground();
+}
+
+void CPlaybackControl::LaunchPlayer(MediaMode mode, const QString& name)
+{
+    const QString path = MediaFolders::ModeFolder(mode) + name;
+    TakeForeground();
+    CMediaPlayer::Open(path);
+}
+
+void CPlaybackControl::ShowPhoto(const QString& name)
+{
+    CPicture& picture = m_dialog.Picture();
+    picture.Load(MediaFolders::ModeFolder(MediaMode::Photo) + name);
+    const QRect target = m_dialog.PreviewRect();
+    m_dialog.Preview()->PaintOver([&picture, target](QPainter& painter, const QRect&) { picture.Draw(&painter, target); });
+}
+
+void CPlaybackControl::PauseLivePicture()
+{
+    if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)
+        control->Pause();
+}
+
+void CPlaybackControl::ResumeLivePicture()
+{
+    if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)
+        control->Run();
+}
+
+void CPlaybackControl::OnPlay()
+{
+    const auto player = FindPlayerWindow();
+    CMediaListBox* list = m_dialog.List();
+    const int selection = list->GetCurSel();
+    if (list->GetCount() == 0 || selection < 0)
+        return;
+    const QString name = list->GetText(selection);
+    if (player) {
+        SendPlayerKeys(*player, PlayPauseKeys);
+        return;
+    }
+    if (m_dialog.Mode() != MediaMode::Photo) {
+        m_dialog.Recording().StopRecordingForPlayer();
+        LaunchPlayer(m_dialog.Mode(), name);
+        return;
+    }
+    if (CProgramState::PhotoShown == 1 && CProgramState::ShownPhotoIndex == selection) {
+        ResumeLivePicture();
+        CProgramState::PhotoShown = 0;
+        return;
+    }
+    if (CProgramState::PhotoShown == 0)
+        PauseLivePicture();
+    ShowPhoto(name);
+    CProgramState::PhotoShown = 1;
+}
+
+void CPlaybackControl::OnPrevious()
+{
+    Step(-1);
+}
+
+void CPlaybackControl::OnNext()
+{
+    Step(+1);
+}
+
+void CPlaybackControl::Step(int direction)
+{
+    const auto player = FindPlayerWindow();
+    CMediaListBox* list = m_dialog.List();
+    const int count = list->GetCount();
+    if (count == 0)
+        return;
+    const int selection = list->GetCurSel();
+    int next;
+    if (direction < 0)
+        next = selection <= 0 ? count - 1 : selection - 1;
+    else
+        next = selection >= count - 1 ? 0 : selection + 1;
+    list->SetCurSel(next);
+    const QString name = list->GetText(next);
+    if (player) {
+        if (m_dialog.Mode() != MediaMode::Photo)
+            LaunchPlayer(m_dialog.Mode(), name);
+        return;
+    }
+    if (m_dialog.Mode() == MediaMode::Photo && CProgramState::PhotoShown == 1) {
+        ShowPhoto(name);
+        CProgramState::ShownPhotoIndex = next;
+    }
+}
+
+void CPlaybackControl::OnListDoubleClick()
+{
+    CMediaListBox* list = m_dialog.List();
+    const int selection = list->GetCurSel();
+    if (list->GetCount() == 0 || selection < 0)
+        return;
+    const QString name = list->GetText(selection);
+    if (m_dialog.Mode() != MediaMode::Photo) {
+        m_dialog.Recording().StopRecordingForPlayer();
+        LaunchPlayer(m_dialog.Mode(), name);
+        return;
+    }
+    if (CProgramState::PhotoShown == 0)
+        PauseLivePicture();
+    ShowPhoto(name);
+    CProgramState::PhotoShown = 1;
+    CProgramState::ShownPhotoIndex = selection;
+}
+
+} // namespace corvana

@@ -1,0 +1,47 @@
+#pragma once
+#include "library/MediaMode.h"
+#include "ui/CDesktopWindows.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace corvana {
+
+class CCorvanaDlg;
+
+// Four key records: press and release of a modifier around a key, sent in one go.
+using PlayerKeySequence = std::array<ScanKey, 4>;
+
+// Play, Previous, Next and the list's double click: recordings go to the system's media player,
+// photos are shown in the preview area over the paused live picture.
+class CPlaybackControl {
+public:
+    explicit CPlaybackControl(CCorvanaDlg& dialog);
+
+    void OnPlay();
+    void OnPrevious();
+    void OnNext();
+    void OnListDoubleClick();
+
+    void TakeForeground();
+    std::optional<CDesktopWindows::WindowId> FindPlayerWindow() const;
+    void SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys);
+    void LaunchPlayer(MediaMode mode, const QString& name);
+    void ShowPhoto(const QString& name);
+    bool ClosePlayerIfRunning();
+
+    static const PlayerKeySequence PlayPauseKeys;  // Ctrl+P
+    static const PlayerKeySequence StopKeys;       // Ctrl+S
+    static const PlayerKeySequence CloseKeys;      // Alt+F4
+
+private:
+    void Step(int direction);
+    void PauseLivePicture();
+    void ResumeLivePicture();
+
+    CCorvanaDlg& m_dialog;
+};
+
+} // namespace corvana

@@ -1,0 +1,173 @@
+// The resident program from outside: single instance, "Close", forwarding starts, crashes,
+// signals and the instance socket, each through the real binary in a private session.
+#include "ProgramRunner.h"
+#include "TestEnvironment.h"
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (auto& process : m_started) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcess* StartResident()
+    {
+        m_started.push_back(StartCorvana());
+        QProcess* resident = m_started.back().get();
+        // Listening, not just a socket file (a dead instance leaves its file behind).
+        EXPECT_TRUE(WaitFor([&] {
+            QLocalSocket probe;
+            probe.connectToServer(SocketPath());
+            return probe.waitForConnected(200);
+        })) << "no instance listening";
+        return resident;
+    }
+
+    QString SocketPath() const { return env.RuntimeDir() + QStringLiteral("/corvana.socket"); }
+
+    static bool Ended(QProcess* process, int timeoutMs = 20000)
+    {
+        return process->state() == QProcess::NotRunning || process->waitForFinished(timeoutMs);
+    }
+
+    TestEnvironment env;
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+TEST_F(ProgramTest, FirstStartStaysResidentAndInvisible)
+{
+    QProcess* resident = StartResident();
+    EXPECT_EQ(resident->state(), QProcess::Running);
+    EXPECT_EQ(VisibleWindowsNamed(QStringLiteral("Corvana")), 0);
+    // Only the user may reach the socket.
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(SocketPath()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+}
+
+TEST_F(ProgramTest, SecondStartOpensTheDialogOnceAndEndsWithLightsOff)
+{
+    QProcess* resident = StartResident();
+    auto second = StartCorvana();
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+    // The resident instance switched the mode light on; the forwarding start switched both off.
+    EXPECT_TRUE(env.JournalBytes(Pid(resident)).contains(QStringLiteral("D0")));
+    EXPECT_EQ(env.JournalBytes(Pid(second)), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+
+    // Further starts while the dialog is open never open a second one; "close" is not "Close".
+    EXPECT_EQ(RunCorvana(), 0);
+    EXPECT_EQ(RunCorvana({QStringLiteral("close")}), 0);
+    EXPECT_EQ(resident->state(), QProcess::Running);
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleWindowsNamed(QStringLiteral("Corvana")), 1);
+
+    // "Close" closes the dialog first (mode saved, lights off), then ends the program, and the
+    // closing start returns only after that.
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    EXPECT_TRUE(Ended(resident));
+    const QStringList residentBytes = env.JournalBytes(Pid(resident));
+    ASSERT_GE(residentBytes.size(), 3);
+    EXPECT_EQ(residentBytes.mid(residentBytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState="));
+}
+
+TEST_F(ProgramTest, CloseWithoutInstanceEndsAtOnceWithLightsOff)
+{
+    auto closing = StartCorvana({QStringLiteral("Close")});
+    ASSERT_TRUE(closing->waitForFinished(10000));
+    EXPECT_EQ(closing->exitCode(), 0);
+    EXPECT_EQ(env.JournalBytes(Pid(closing)), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+    EXPECT_FALSE(QFileInfo::exists(SocketPath()));
+}
+
+TEST_F(ProgramTest, AKilledInstanceNeverBlocksTheNextStart)
+{
+    QProcess* first = StartResident();
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    ASSERT_TRUE(first->waitForFinished(5000));
+    ASSERT_TRUE(QFileInfo::exists(SocketPath())) << "the dead instance's socket file stays behind";
+
+    QProcess* next = StartResident();
+    EXPECT_EQ(next->state(), QProcess::Running);
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    EXPECT_TRUE(Ended(next));
+}
+
+TEST_F(ProgramTest, TwentySimultaneousStartsLeaveOneInstanceAndOneDialog)
+{
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < 20; ++i)
+        starts.push_back(StartCorvana());
+    // All but one end by themselves.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            int running = 0;
+            for (auto& process : starts)
+                running += process->state() != QProcess::NotRunning ? 1 : 0;
+            return running == 1;
+        },
+        30000));
+    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleWindowsNamed(QStringLiteral("Corvana")), 1);
+    for (auto& process : starts)
+        if (process->state() != QProcess::NotRunning)
+            m_started.push_back(std::move(process));
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    EXPECT_TRUE(Ended(m_started.back().get()));
+}
+
+TEST_F(ProgramTest, TerminationSignalClosesTheDialogLikeClose)
+{
+    QProcess* resident = StartResident();
+    EXPECT_EQ(RunCorvana(), 0);
+    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+    ::kill(static_cast<pid_t>(resident->processId()), SIGTERM);
+    ASSERT_TRUE(Ended(resident));
+    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
+    const QStringList bytes = env.JournalBytes(Pid(resident));
+    EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState="));
+}
+
+TEST_F(ProgramTest, TheSocketAcceptsOnlyItsTwoRequests)
+{
+    QProcess* resident = StartResident();
+    for (const QByteArray& junk : {QByteArray("Open /etc/passwd\n"), QByteArray(100000, 'A'), QByteArray("Show"),
+                                   QByteArray("\x00\x01\x02\n", 4), QByteArray("close\n")}) {
+        QLocalSocket socket;
+        socket.connectToServer(SocketPath());
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(junk);
+        socket.waitForBytesWritten(2000);
+        socket.waitForDisconnected(3000);
+    }
+    EXPECT_EQ(resident->state(), QProcess::Running);
+    EXPECT_EQ(VisibleWindowsNamed(QStringLiteral("Corvana")), 0);
+
+    QLocalSocket socket;
+    socket.connectToServer(SocketPath());
+    ASSERT_TRUE(socket.waitForConnected(2000));
+    socket.write("Show\n");
+    ASSERT_TRUE(socket.waitForReadyRead(5000));
+    EXPECT_EQ(socket.readAll(), QByteArray("done\n"));
+    EXPECT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+}
+
+} // namespace

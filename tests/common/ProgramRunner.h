@@ -1,0 +1,68 @@
+#pragma once
+// Starts the real corvana program in the test's private environment and watches it from outside.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+
+inline QString CorvanaBinary()
+{
+    return QStringLiteral(CORVANA_BINARY_DIR "/corvana/corvana");
+}
+
+inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {})
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(CorvanaBinary(), arguments);
+    process->waitForStarted(5000);
+    process->setProperty("pid", process->processId());
+    return process;
+}
+
+// The process id, also after the process has ended.
+inline qint64 Pid(const std::unique_ptr<QProcess>& process)
+{
+    return process->property("pid").toLongLong();
+}
+inline qint64 Pid(const QProcess* process)
+{
+    return process->property("pid").toLongLong();
+}
+
+// Runs a start that should end by itself and returns its exit code (-1 when it did not end).
+inline int RunCorvana(const QStringList& arguments = {}, int timeoutMs = 20000)
+{
+    auto process = StartCorvana(arguments);
+    if (!process->waitForFinished(timeoutMs)) {
+        process->kill();
+        process->waitForFinished();
+        return -1;
+    }
+    return process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+}
+
+inline QString RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 10000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(timeoutMs);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Visible top-level windows whose title is exactly the given one.
+inline int VisibleWindowsNamed(const QString& title)
+{
+    const QString out = RunTool(QStringLiteral("xdotool"),
+                            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                             QStringLiteral("^%1$").arg(title)});
+    return static_cast<int>(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+}
+
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}

@@ -1,0 +1,99 @@
+#pragma once
+// A private world for one test: temporary HOME, configuration folders, runtime folder and the
+// controller journal, all removed again afterwards.
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdlib>
+#include <optional>
+
+struct JournalLine {
+    qint64 micros = 0;
+    qint64 pid = 0;
+    QString kind;   // write or receive
+    QString data;   // e.g. D2
+    bool ok = false;
+};
+
+class TestEnvironment {
+public:
+    TestEnvironment()
+    {
+        m_root.setAutoRemove(true);
+        const QString root = m_root.path();
+        QDir().mkpath(root + QStringLiteral("/home/Documents"));
+        QDir().mkpath(root + QStringLiteral("/config"));
+        QDir().mkpath(root + QStringLiteral("/machine/Tessaly"));
+        QDir().mkpath(root + QStringLiteral("/run"));
+        QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        Set("HOME", root + QStringLiteral("/home"));
+        Set("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
+        Set("XDG_CONFIG_DIRS", root + QStringLiteral("/machine:/etc/xdg"));
+        Set("XDG_DOCUMENTS_DIR", root + QStringLiteral("/home/Documents"));
+        Set("XDG_RUNTIME_DIR", root + QStringLiteral("/run"));
+        Set("VESKOLIB_JOURNAL", root + QStringLiteral("/journal.txt"));
+        ::unsetenv("VESKOLIB_FAIL");
+    }
+
+    QString Root() const { return m_root.path(); }
+    QString Home() const { return Root() + QStringLiteral("/home"); }
+    QString Documents() const { return Home() + QStringLiteral("/Documents"); }
+    QString MediaFolder(const QString& sub) const { return Documents() + QStringLiteral("/Corvana/") + sub + QLatin1Char('/'); }
+    QString UserSettings() const { return Root() + QStringLiteral("/config/Tessaly/Corvana.conf"); }
+    QString MachineSettings() const { return Root() + QStringLiteral("/machine/Tessaly/Corvana.conf"); }
+    QString JournalPath() const { return Root() + QStringLiteral("/journal.txt"); }
+    QString RuntimeDir() const { return Root() + QStringLiteral("/run"); }
+
+    static void Set(const char* name, const QString& value) { ::setenv(name, QFile::encodeName(value).constData(), 1); }
+
+    static void WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(bytes);
+    }
+    static QByteArray ReadFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void SetUserSettings(const QByteArray& text) const { WriteFile(UserSettings(), text); }
+    void SetMachineSettings(const QByteArray& text) const { WriteFile(MachineSettings(), text); }
+
+    QList<JournalLine> Journal() const
+    {
+        static const QRegularExpression line(
+            QStringLiteral("^(\\d+) (\\d+) (write|receive) cmd=45 data=([0-9A-F:-]+)(?: reply=\\S+)? result=(ok|fail)$"));
+        QList<JournalLine> lines;
+        const QList<QByteArray> raw = ReadFile(JournalPath()).split('\n');
+        for (const QByteArray& text : raw) {
+            const auto match = line.match(QString::fromUtf8(text));
+            if (!match.hasMatch())
+                continue;
+            lines.push_back({match.captured(1).toLongLong(), match.captured(2).toLongLong(), match.captured(3),
+                             match.captured(4), match.captured(5) == QLatin1String("ok")});
+        }
+        return lines;
+    }
+    // The data bytes of the journal in order, optionally of one process only.
+    QStringList JournalBytes(std::optional<qint64> pid = std::nullopt) const
+    {
+        QStringList bytes;
+        for (const JournalLine& entry : Journal())
+            if (!pid || entry.pid == *pid)
+                bytes << entry.data;
+        return bytes;
+    }
+    void ClearJournal() const { QFile::remove(JournalPath()); }
+
+private:
+    QTemporaryDir m_root{QDir::tempPath() + QStringLiteral("/corvana-test-XXXXXX")};
+};

@@ -1,0 +1,219 @@
+// The main dialog in this process on the session's display: layout, restored mode, keys,
+// closing, session changes over D-Bus and the lights in the controller journal.
+#include "app/CAboutDlg.h"
+#include "app/CSettingsStore.h"
+#include "MessageBoxWatcher.h"
+#include "ProgramRunner.h"
+#include "TestEnvironment.h"
+#include "library/CMediaListBox.h"
+#include "ui/CCorvanaDlg.h"
+#include "ui/CHoverButton.h"
+#include "ui/CPreviewArea.h"
+
+#include <QScreen>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace corvana;
+
+namespace {
+
+// Runs the dialog modally; whileOpen runs once it is shown. The dialog is closed afterwards
+// with Escape unless the check closed it itself.
+void RunDialog(const std::function<void(CCorvanaDlg&)>& whileOpen)
+{
+    CCorvanaDlg dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+        whileOpen(dialog);
+        if (dialog.isVisible())
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    dialog.exec();
+}
+
+CHoverButton* Button(CCorvanaDlg& dialog, int id)
+{
+    return dialog.Button(id);
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    TestEnvironment env;
+};
+
+TEST_F(DialogTest, EveryControlSitsAtItsPlace)
+{
+    RunDialog([](CCorvanaDlg& dialog) {
+        EXPECT_EQ(dialog.size(), QSize(500, 618));
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        EXPECT_EQ(dialog.pos(), QPoint(screen.width() / 2 - 250, screen.height() / 2 - 309));
+        const struct {
+            int id;
+            QRect rect;
+        } expected[] = {
+            {1028, {462, 6, 30, 26}},    {1021, {50, 154, 320, 239}}, {1029, {412, 120, 53, 21}},
+            {1030, {406, 156, 40, 40}},  {1031, {406, 216, 40, 40}},  {1032, {406, 276, 40, 40}},
+            {1033, {406, 336, 40, 40}},  {1023, {52, 406, 82, 15}},   {1024, {140, 406, 52, 15}},
+            {1027, {198, 406, 52, 15}},  {1025, {258, 406, 52, 15}},  {1026, {316, 406, 52, 15}},
+            {1036, {386, 400, 20, 20}},  {1037, {386, 424, 20, 20}},  {1034, {412, 402, 36, 35}},
+            {1007, {48, 464, 410, 122}},
+        };
+        for (const auto& control : expected) {
+            auto* widget = dialog.findChild<QWidget*>(QString::number(control.id));
+            ASSERT_NE(widget, nullptr) << control.id;
+            EXPECT_EQ(widget->geometry(), control.rect) << control.id;
+        }
+    });
+}
+
+TEST_F(DialogTest, FirstOpeningWithoutArrayMicrophoneIsConference)
+{
+    env.SetMachineSettings("[General]\nArrayMic=0\n");
+    TestEnvironment::WriteFile(env.MediaFolder(QStringLiteral("AudioConference")) + QStringLiteral("070101-000000.wma"), "x");
+    TestEnvironment::WriteFile(env.MediaFolder(QStringLiteral("AudioConference")) + QStringLiteral("061231-235905.wma"), "x");
+    RunDialog([](CCorvanaDlg& dialog) {
+        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
+        EXPECT_FALSE(Button(dialog, 1030)->IsEnabledState());
+        EXPECT_EQ(Button(dialog, 1030)->CurrentFace(), CHoverButton::Face::Disabled);
+        EXPECT_TRUE(Button(dialog, 1031)->IsPushed());
+        EXPECT_TRUE(Button(dialog, 1026)->IsEnabledState());
+        ASSERT_EQ(dialog.List()->GetCount(), 2);
+        EXPECT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), QStringLiteral("070101-000000.wma"));
+    });
+    EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
+}
+
+TEST_F(DialogTest, StoredModeIsRestoredAndBadValuesFallBack)
+{
+    const struct {
+        QByteArray user;
+        QByteArray machine;
+        MediaMode mode;
+        bool soloEnabled;
+    } cases[] = {
+        {"ModeState=1\n", "", MediaMode::Conference, true},
+        {"ModeState=0\n", "ArrayMic=0\n", MediaMode::Solo, false},
+        {"ModeState=4\n", "", MediaMode::Solo, true},
+        {"ModeState=4\n", "ArrayMic=0\n", MediaMode::Conference, false},
+        {"ModeState=junk\n", "ArrayMic=1\n", MediaMode::Solo, true},
+    };
+    for (const auto& entry : cases) {
+        env.SetUserSettings("[General]\n" + entry.user);
+        env.SetMachineSettings("[General]\n" + entry.machine);
+        RunDialog([&](CCorvanaDlg& dialog) {
+            EXPECT_EQ(dialog.Mode(), entry.mode) << entry.user.constData() << entry.machine.constData();
+            EXPECT_EQ(Button(dialog, 1030)->IsEnabledState(), entry.soloEnabled) << entry.user.constData();
+            EXPECT_TRUE(dialog.ModeButton(entry.mode)->IsPushed());
+        });
+    }
+}
+
+TEST_F(DialogTest, EnterDoesNothingEscapeClosesSavesAndSwitchesBothLightsOff)
+{
+    env.SetUserSettings("[General]\nModeState=1\n");
+    CCorvanaDlg dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+        env.ClearJournal();
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QTest::keyClick(&dialog, Qt::Key_Enter);
+        QTest::qWait(100);
+        EXPECT_TRUE(dialog.isVisible());
+        env.SetUserSettings("[General]\nModeState=3\n");
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.exec(), 2);
+    EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
+    EXPECT_EQ(env.JournalBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+}
+
+TEST_F(DialogTest, ExitButtonEndsTheDialog)
+{
+    env.SetUserSettings("[General]\nModeState=1\n");
+    CCorvanaDlg dialog;
+    QTimer::singleShot(0, &dialog, [&] {
+        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+        QTest::mouseClick(Button(dialog, 1028), Qt::LeftButton);
+    });
+    EXPECT_EQ(dialog.exec(), 0);
+    EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
+}
+
+TEST_F(DialogTest, SessionLockAndUnlockArriveOverDBus)
+{
+    env.SetUserSettings("[General]\nModeState=1\n");
+    RunDialog([&](CCorvanaDlg& dialog) {
+        env.ClearJournal();
+        QFile::remove(env.UserSettings());
+        auto signal = [](const char* value) {
+            RunTool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+                                              QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                              QStringLiteral("org.freedesktop.ScreenSaver.ActiveChanged"),
+                                              QStringLiteral("boolean:%1").arg(QLatin1String(value))});
+        };
+        signal("true");
+        ASSERT_TRUE(WaitFor([&] { return env.JournalBytes().contains(QStringLiteral("D1")); }));
+        EXPECT_EQ(CSettingsStore::LoadModeState(), 1) << "the lock saves the mode";
+        signal("false");
+        ASSERT_TRUE(WaitFor([&] { return env.JournalBytes().contains(QStringLiteral("D0")); }));
+        EXPECT_EQ(env.JournalBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D0")}));
+        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
+        EXPECT_TRUE(dialog.Preview()->isVisible());
+    });
+}
+
+TEST_F(DialogTest, HoverButtonFacesFollowTheirPrecedence)
+{
+    RunDialog([](CCorvanaDlg& dialog) {
+        CHoverButton* record = Button(dialog, 1026);
+        record->SetEnabledState(true);
+        record->SetLatched(false);
+        EXPECT_EQ(record->CurrentFace(), CHoverButton::Face::Normal);
+        QTest::mouseMove(record, QPoint(5, 5));
+        EXPECT_TRUE(WaitFor([&] { return record->IsHover(); }, 3000));
+        EXPECT_EQ(record->CurrentFace(), CHoverButton::Face::Hover);
+        record->SetLatched(true);
+        EXPECT_EQ(record->CurrentFace(), CHoverButton::Face::Pressed);
+        record->SetEnabledState(false);
+        EXPECT_EQ(record->CurrentFace(), CHoverButton::Face::Disabled);
+        record->SetEnabledState(true);
+        record->SetLatched(false);
+        QTest::mouseMove(&dialog, QPoint(200, 30));
+        EXPECT_TRUE(WaitFor([&] { return !record->IsHover(); }, 3000));
+        CHoverButton* stop = Button(dialog, 1027);
+        stop->SetState(true);
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Pressed);
+        stop->SetState(false);
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Normal);
+        EXPECT_EQ(Button(dialog, 1023)->toolTip(), QStringLiteral("Play"));
+    });
+}
+
+TEST_F(DialogTest, AboutShowsTheMachineVersion)
+{
+    env.SetMachineSettings("[General]\nVersion=1.0.0.2 Tessaly\n");
+    CAboutDlg about;
+    EXPECT_EQ(about.VersionText(), QStringLiteral("1.0.0.2 Tessaly"));
+    EXPECT_EQ(about.objectName(), QStringLiteral("CorvanaDlg"));
+    env.SetMachineSettings("");
+    CAboutDlg empty;
+    EXPECT_EQ(empty.VersionText(), QString());
+}
+
+TEST_F(DialogTest, DraggingTheBodyMovesTheWindow)
+{
+    RunDialog([](CCorvanaDlg& dialog) {
+        const QPoint before = dialog.pos();
+        const QPoint grab = dialog.mapToGlobal(QPoint(250, 20));
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(grab.x()), QString::number(grab.y()),
+                                        QStringLiteral("mousedown"), QStringLiteral("1")});
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(grab.x() + 60),
+                                        QString::number(grab.y() + 40)});
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(grab.x() + 80),
+                                        QString::number(grab.y() + 50), QStringLiteral("mouseup"), QStringLiteral("1")});
+        EXPECT_TRUE(WaitFor([&] { return dialog.pos() != before; }, 5000)) << "the window did not move";
+    });
+}
+
+} // namespace
