@@ -86,7 +86,10 @@ long long CXInputKeySource::ReadCount()
 void CXInputKeySource::Drain()
 {
     Display* display = m_pDisplay.get();
-    while (XPending(display) > 0) {
+    // One read of the socket per wake-up; every further check looks at the queue only, since
+    // each read attempt on an empty socket costs a system call for every key of the desktop.
+    XEventsQueued(display, QueuedAfterReading);
+    while (XEventsQueued(display, QueuedAlready) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         XGenericEventCookie* cookie = &event.xcookie;
