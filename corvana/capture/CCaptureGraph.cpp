@@ -1,0 +1,328 @@
+#include "capture/CCaptureGraph.h"
+
+#include "capture/AlsaInputLine.h"
+#include "capture/DeviceList.h"
+#include "capture/DiscoveryRules.h"
+#include "capture/GstRuntime.h"
+#include "capture/IPreviewSurface.h"
+#include "capture/PreviewSink.h"
+#include "capture/RecordingPipeline.h"
+#include "capture/RequiredElements.h"
+#include "library/MediaFolders.h"
+#include "support/Logging.h"
+#include "support/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <gst/app/gstappsink.h>
+
+namespace corvana {
+
+namespace {
+
+constexpr GstClockTime kPreviewStartWait = 2 * GST_SECOND;
+constexpr int kRecordWidth = 640;
+constexpr int kRecordHeight = 480;
+
+QStringList PreviewElements()
+{
+    return {QStringLiteral("tee"), QStringLiteral("queue"), QStringLiteral("capsfilter"), QStringLiteral("videoscale"),
+            QStringLiteral("videoconvert"), QStringLiteral("appsink")};
+}
+
+void EnableMicrophoneLine(const CaptureDevice& device)
+{
+    bool ok = false;
+    const int card = device.properties.value(QStringLiteral("alsa.card")).toInt(&ok);
+    if (ok)
+        AlsaInputLine::Enable(card, QStringLiteral("Microphone"));
+}
+
+} // namespace
+
+CCaptureGraph& CCaptureGraph::Instance()
+{
+    static CCaptureGraph instance;
+    return instance;
+}
+
+CCaptureGraph::CCaptureGraph() = default;
+
+CCaptureGraph::~CCaptureGraph()
+{
+    CloseInterfaces();
+}
+
+void CCaptureGraph::SetOwnerWindow(IPreviewSurface* owner)
+{
+    m_hwndOwner = owner;
+    m_nVideoDevices = 0;
+    m_nAnalogDevices = 0;
+    m_bBuilt = 0;
+}
+
+HRESULT CCaptureGraph::StartPreview()
+{
+    if (!m_bBuilt)
+        CloseInterfaces();
+    m_bBuilt = 1;
+    return BuildPreviewGraph();
+}
+
+HRESULT CCaptureGraph::BuildPreviewGraph()
+{
+    HRESULT hr = GetInterfaces();
+    if (Failed(hr)) {
+        CORVANA_DEBUG_LINE(lcCapture, "Failed to get video interfaces!");
+        return hr;
+    }
+    hr = FindCaptureDevices();
+    if (Failed(hr))
+        return hr;
+    if (m_nAnalogDevices == m_nVideoDevices) {
+        CORVANA_DEBUG_LINE(lcCapture, "Webcam(USB) is not detected.!");
+        return hr;
+    }
+    hr = AddCaptureMonikerToGraph();
+    if (Failed(hr)) {
+        CORVANA_DEBUG_LINE(lcCapture, "fail To AddCaptureMonikerToGraph");
+        return hr;
+    }
+    hr = SetupVideoWindow();
+    if (Failed(hr)) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't initialize video window!");
+        return hr;
+    }
+    gst_element_set_state(m_pGraph.get(), GST_STATE_PLAYING);
+    // A live source never completes; what is worth waiting for is the pipeline playing.
+    GstState state = GST_STATE_NULL;
+    if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
+        || state != GST_STATE_PLAYING) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't run the graph!");
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CCaptureGraph::GetInterfaces()
+{
+    if (m_pGraph)
+        return E_FAIL;
+    GstRuntime::Ensure();
+    if (!RequiredElements::Check(PreviewElements()))
+        return E_NOINTERFACE;
+    m_pGraph = ElementHandle::Adopt(gst_pipeline_new("webcam"));
+    if (!m_pGraph) {
+        CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
+        return E_NOINTERFACE;
+    }
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { OnGraphMessage(message); });
+    return S_OK;
+}
+
+HRESULT CCaptureGraph::FindCaptureDevices()
+{
+    const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(
+        DeviceList::Enumerate(DeviceCategory::VideoInput), DeviceList::Enumerate(DeviceCategory::AudioInput));
+    if (choice.noVideoDevice) {
+        m_nDeviceState = 1;
+        ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);
+        return E_FAIL;
+    }
+    m_nDeviceState = 2;
+    if (choice.noAudioDevice) {
+        ShowMessageBox(nullptr, QStringLiteral("No Audio capture device was detected."), QMessageBox::Information);
+        return E_FAIL;
+    }
+    m_nVideoDevices = choice.videoDevices;
+    m_nAnalogDevices = choice.analogDevices;
+    if (choice.video.element) {
+        m_videoDevice = choice.video.device;
+        m_pSource = choice.video.element;
+    }
+    if (Failed(choice.result))
+        return choice.result;
+    m_audioDevice = choice.audio.device;
+    m_pAudioDevice = choice.audio.element;
+    EnableMicrophoneLine(*m_audioDevice);
+    return S_OK;
+}
+
+HRESULT CCaptureGraph::AddCaptureMonikerToGraph()
+{
+    if (!m_pSource || !gst_bin_add(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(m_pSource.get())))) {
+        CORVANA_DEBUG_LINE(lcCapture, "Failed in AddSourceFilterForMoniker()!");
+        return E_FAIL;
+    }
+    ElementHandle format = ElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
+    ElementHandle tee = ElementHandle::Adopt(gst_element_factory_make("tee", nullptr));
+    ElementHandle feedQueue = ElementHandle::Adopt(gst_element_factory_make("queue", nullptr));
+    ElementHandle feed = ElementHandle::Adopt(gst_element_factory_make("appsink", "feed"));
+    if (!format || !tee || !feedQueue || !feed)
+        return E_FAIL;
+    // The recording is 640x480: take that straight from the camera when it offers it.
+    GstCapsPtr caps(m_videoDevice && m_videoDevice->OffersVideoSize(kRecordWidth, kRecordHeight)
+                        ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, kRecordWidth, "height", G_TYPE_INT, kRecordHeight, nullptr)
+                        : gst_caps_new_any());
+    g_object_set(format.get(), "caps", caps.get(), nullptr);
+    g_object_set(feedQueue.get(), "leaky", 2, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(0), nullptr);
+    g_object_set(feed.get(), "sync", FALSE, "max-buffers", 1, "drop", TRUE, "emit-signals", TRUE, "wait-on-eos", FALSE,
+                 "enable-last-sample", FALSE, nullptr);
+    g_signal_connect(feed.get(), "new-sample", G_CALLBACK(&CCaptureGraph::OnFeedSample), this);
+    GstBin* bin = GST_BIN(m_pGraph.get());
+    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(format.get())), GST_ELEMENT(gst_object_ref(tee.get())),
+                     GST_ELEMENT(gst_object_ref(feedQueue.get())), GST_ELEMENT(gst_object_ref(feed.get())), nullptr);
+    if (!gst_element_link_many(m_pSource.get(), format.get(), tee.get(), nullptr)
+        || !gst_element_link_many(tee.get(), feedQueue.get(), feed.get(), nullptr))
+        return E_FAIL;
+    m_pTee = std::move(tee);
+    return S_OK;
+}
+
+HRESULT CCaptureGraph::SetupVideoWindow()
+{
+    const QSize area = m_hwndOwner ? m_hwndOwner->ClientSize() : QSize();
+    m_pVideoWindow = std::make_unique<PreviewSink>(m_hwndOwner, area);
+    GstElement* branch = m_pVideoWindow->Branch();
+    if (!branch)
+        return E_FAIL;
+    gst_bin_add(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(branch)));
+    return gst_element_link(m_pTee.get(), branch) ? S_OK : E_FAIL;
+}
+
+GstFlowReturn CCaptureGraph::OnFeedSample(GstElement* appsink, gpointer self)
+{
+    auto* graph = static_cast<CCaptureGraph*>(self);
+    GstSamplePtr sample(gst_app_sink_pull_sample(GST_APP_SINK(appsink)));
+    std::shared_ptr<RecordingPipeline> writer;
+    {
+        std::lock_guard lock(graph->m_writerMutex);
+        writer = graph->m_pWriter;
+    }
+    if (sample && writer)
+        writer->PushVideo(sample.get());
+    return GST_FLOW_OK;
+}
+
+HRESULT CCaptureGraph::StartRecording()
+{
+    if (m_bRecording)
+        return S_FALSE;
+    if (!RequiredElements::Check(RecordingPipeline::VideoElements()))
+        return E_NOINTERFACE;
+    if (!m_pAudioDevice && m_audioDevice)
+        m_pAudioDevice = m_audioDevice->Bind();
+    // Without the tee the camera never made it into the graph (no USB webcam, or a failed build).
+    if (!m_pGraph || !m_pTee) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
+        return E_FAIL;
+    }
+    if (!m_pAudioDevice) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
+        return E_FAIL;
+    }
+    auto writer = std::make_shared<RecordingPipeline>();
+    QDir().mkpath(MediaFolders::ModeFolder(MediaMode::Video));
+    m_path = MakeTimestampedPath(QStringLiteral("wmv"), MediaFolders::SubfolderName(MediaMode::Video));
+    const HRESULT output = m_path.isEmpty() ? E_FAIL : writer->SetOutput(m_path);
+    if (Failed(output)) {
+        CORVANA_DEBUG_LINE(lcCapture, "setoutputfilename fail");
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+        return output;
+    }
+    CORVANA_DEBUG_LINE(lcCapture, QString::asprintf("QueryInterface: %x", static_cast<unsigned>(S_OK)));
+    HRESULT hr = writer->AddAudioSource(std::move(m_pAudioDevice));
+    if (Succeeded(hr))
+        hr = writer->RenderAudio();
+    if (Failed(hr)) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
+        return hr;
+    }
+    hr = writer->RenderVideo();
+    if (Failed(hr)) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
+        return hr;
+    }
+    hr = writer->Start([this] { OnRecordingError(); });
+    if (Failed(hr))
+        return hr;
+    {
+        std::lock_guard lock(m_writerMutex);
+        m_pWriter = std::move(writer);
+    }
+    m_bRecording = 1;
+    return S_OK;
+}
+
+void CCaptureGraph::StopRecording()
+{
+    std::shared_ptr<RecordingPipeline> writer;
+    {
+        std::lock_guard lock(m_writerMutex);
+        writer = std::move(m_pWriter);
+    }
+    if (writer)
+        writer->Stop();
+    m_bRecording = 0;
+}
+
+void CCaptureGraph::OnRecordingError()
+{
+    // The writer has finished the file as far as it got; it is let go by the next recording.
+    m_bRecording = 0;
+}
+
+void CCaptureGraph::OnGraphMessage(GstMessage* message)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
+        return;
+    GErrorPtr error;
+    GCharPtr details;
+    gst_message_parse_error(message, Out(error), Out(details));
+    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("webcam graph error from %1: %2")
+                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
+                                           QString::fromUtf8(error ? error->message : "")));
+    if (m_bRecording)
+        StopRecording();
+    gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+    if (m_hwndOwner)
+        m_hwndOwner->ShowPlaceholder();
+}
+
+void CCaptureGraph::CloseInterfaces()
+{
+    // Tearing down under a running recording would lose its end; finish the file first.
+    if (m_bRecording)
+        StopRecording();
+    m_pEvent.reset();
+    if (m_pGraph)
+        gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+    const bool hadPreview = static_cast<bool>(m_pVideoWindow);
+    m_pVideoWindow.reset();
+    m_pTee.reset();
+    m_pSource.reset();
+    m_pGraph.reset();
+    {
+        std::lock_guard lock(m_writerMutex);
+        m_pWriter.reset();
+    }
+    if (hadPreview && m_hwndOwner)
+        m_hwndOwner->ShowPlaceholder();
+}
+
+bool CCaptureGraph::IsPreviewing() const
+{
+    if (!m_pGraph || !m_pVideoWindow)
+        return false;
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(m_pGraph.get(), &state, nullptr, 0);
+    return state == GST_STATE_PLAYING;
+}
+
+int CCaptureGraph::PreviewFramesPresented() const
+{
+    return m_pVideoWindow ? m_pVideoWindow->FramesPresented() : 0;
+}
+
+} // namespace corvana

@@ -1,0 +1,76 @@
+#pragma once
+#include "capture/BusWatch.h"
+#include "capture/CaptureDevice.h"
+#include "capture/GstHandle.h"
+#include "capture/HResult.h"
+
+#include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace corvana {
+
+class IPreviewSurface;
+class PreviewSink;
+class RecordingPipeline;
+
+// The Video mode's webcam graph: a live preview in the preview area and, on demand, a ".wmv"
+// recording with the microphone's sound while the preview keeps running. One instance for the
+// process.
+//   preview: camera ! [video/x-raw,width=640,height=480] ! tee
+//            tee. ! queue(leaky) ! videoscale ! videoconvert ! BGRx at the area's size ! appsink (painted)
+//            tee. ! queue(leaky) ! appsink (frames handed to the recording's writer while it runs)
+class CCaptureGraph {
+public:
+    static CCaptureGraph& Instance();
+    virtual ~CCaptureGraph();
+
+    void SetOwnerWindow(IPreviewSurface* owner);
+    HRESULT StartPreview();
+    HRESULT StartRecording();
+    void StopRecording();
+    int IsRecording() const { return m_bRecording; }
+    void CloseInterfaces();
+    int GetDeviceState() const { return m_nDeviceState; }
+
+    // What the last discovery counted (video devices, and devices with an analog video input).
+    int VideoDeviceCount() const { return m_nVideoDevices; }
+    int AnalogDeviceCount() const { return m_nAnalogDevices; }
+    QString VideoDeviceName() const { return m_videoDevice ? m_videoDevice->name : QString(); }
+    QString AudioDeviceName() const { return m_audioDevice ? m_audioDevice->name : QString(); }
+    bool IsPreviewing() const;
+    int PreviewFramesPresented() const;
+    QString OutputPath() const { return m_path; }
+
+private:
+    CCaptureGraph();
+    HRESULT BuildPreviewGraph();
+    HRESULT GetInterfaces();
+    HRESULT FindCaptureDevices();
+    HRESULT AddCaptureMonikerToGraph();
+    HRESULT SetupVideoWindow();
+    void OnGraphMessage(GstMessage* message);
+    void OnRecordingError();
+    static GstFlowReturn OnFeedSample(GstElement* appsink, gpointer self);
+
+    IPreviewSurface* m_hwndOwner = nullptr;
+    ElementHandle m_pGraph;
+    ElementHandle m_pSource;
+    ElementHandle m_pTee;
+    ElementHandle m_pAudioDevice;
+    std::optional<CaptureDevice> m_videoDevice;
+    std::optional<CaptureDevice> m_audioDevice;
+    std::unique_ptr<PreviewSink> m_pVideoWindow;
+    std::unique_ptr<BusWatch> m_pEvent;
+    std::mutex m_writerMutex;
+    std::shared_ptr<RecordingPipeline> m_pWriter;
+    QString m_path;
+    int m_nVideoDevices = 0;
+    int m_nAnalogDevices = 0;
+    int m_bRecording = 0;
+    int m_bBuilt = 0;
+    int m_nDeviceState = 0;
+};
+
+} // namespace corvana

@@ -1,0 +1,186 @@
+#include "capture/CPhotoCapture.h"
+
+#include "capture/CaptureDevice.h"
+#include "capture/DeviceList.h"
+#include "capture/DibFile.h"
+#include "capture/DiscoveryRules.h"
+#include "capture/GstRuntime.h"
+#include "capture/IPreviewSurface.h"
+#include "capture/PreviewSink.h"
+#include "capture/RequiredElements.h"
+#include "library/MediaFolders.h"
+#include "support/Logging.h"
+#include "support/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+
+namespace corvana {
+
+namespace {
+
+constexpr GstClockTime kPreviewStartWait = 2 * GST_SECOND;
+
+} // namespace
+
+CPhotoCapture& CPhotoCapture::Instance()
+{
+    static CPhotoCapture instance;
+    return instance;
+}
+
+CPhotoCapture::CPhotoCapture() = default;
+
+CPhotoCapture::~CPhotoCapture()
+{
+    StopPreview();
+}
+
+bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString& caps)
+{
+    const DiscoveryRules::PhotoChoice choice =
+        DiscoveryRules::ChoosePhotoDevice(index < 0 ? std::vector<CaptureDevice>() : DeviceList::Enumerate(DeviceCategory::VideoInput), index);
+    if (choice.noVideoDevice) {
+        m_nDeviceState = 1;
+        ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);
+        return false;
+    }
+    if (!choice.found)
+        return false;
+    m_nDeviceState = 2;
+    if (choice.video.element) {
+        filter = choice.video.element;
+        caps = choice.video.device.caps;
+    }
+    return true;
+}
+
+HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int width, int height)
+{
+    // A second start replaces the running graph rather than leaking it.
+    StopPreview();
+    GstRuntime::Ensure();
+    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("capsfilter"), QStringLiteral("videoconvert"),
+                                  QStringLiteral("appsink")}))
+        return E_NOINTERFACE;
+    m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
+    if (!m_pGraph)
+        return E_FAIL;
+    m_window = window;
+    m_pWindowless = std::make_unique<PreviewSink>(window, QSize());
+
+    ElementHandle source;
+    QString caps;
+    if (!FindCaptureDevice(index, source, caps))
+        return S_FALSE;
+    if (!source || !m_pWindowless->Branch())
+        return E_FAIL;
+    m_pSource = source;
+    ElementHandle format = ElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
+    if (!format)
+        return E_FAIL;
+    CaptureDevice offered;
+    offered.caps = caps;
+    GstCapsPtr wanted(width > 0 && height > 0 && offered.OffersVideoSize(width, height)
+                          ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr)
+                          : gst_caps_new_any());
+    g_object_set(format.get(), "caps", wanted.get(), nullptr);
+    gst_bin_add_many(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(m_pSource.get())), GST_ELEMENT(gst_object_ref(format.get())),
+                     GST_ELEMENT(gst_object_ref(m_pWindowless->Branch())), nullptr);
+    if (!gst_element_link_many(m_pSource.get(), format.get(), m_pWindowless->Branch(), nullptr))
+        return E_FAIL;
+
+    m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
+    m_pControl = m_control.get();
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { OnGraphMessage(message); });
+    m_pControl->Run();
+    GstState state = GST_STATE_NULL;
+    if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
+        || state != GST_STATE_PLAYING)
+        return E_FAIL;
+    return S_OK;
+}
+
+void CPhotoCapture::StopPreview()
+{
+    m_pEvent.reset();
+    if (m_control)
+        m_control->Stop();
+    else if (m_pGraph)
+        gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+    const bool hadPreview = static_cast<bool>(m_pWindowless);
+    m_pControl = nullptr;
+    m_control.reset();
+    m_pWindowless.reset();
+    m_pSource.reset();
+    m_pGraph.reset();
+    if (hadPreview && m_window)
+        m_window->ShowPlaceholder();
+    m_window = nullptr;
+}
+
+void CPhotoCapture::OnGraphMessage(GstMessage* message)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
+        return;
+    GErrorPtr error;
+    GCharPtr details;
+    gst_message_parse_error(message, Out(error), Out(details));
+    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("photo graph error from %1: %2")
+                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
+                                           QString::fromUtf8(error ? error->message : "")));
+    if (m_control)
+        m_control->Stop();
+    if (m_window)
+        m_window->ShowPlaceholder();
+}
+
+QImage CPhotoCapture::NewestFrame() const
+{
+    return m_pWindowless ? m_pWindowless->NewestFrame() : QImage();
+}
+
+int CPhotoCapture::PreviewFramesPresented() const
+{
+    return m_pWindowless ? m_pWindowless->FramesPresented() : 0;
+}
+
+int CPhotoCapture::GetEncoderClsid(const QString& mimeType)
+{
+    return static_cast<int>(QImageWriter::supportedMimeTypes().indexOf(mimeType.toLatin1()));
+}
+
+void CPhotoCapture::GrabPhoto()
+{
+    m_lastBitmap.clear();
+    m_lastPhoto.clear();
+    const QImage frame = NewestFrame();
+    if (frame.isNull())
+        return;
+    const QString folder = MediaFolders::ModeFolder(MediaMode::Photo);
+    QDir().mkpath(folder);
+    const QString stem = MakeTimestampedStem(folder, {QStringLiteral("bmp"), QStringLiteral("jpg")});
+    if (stem.isEmpty())
+        return;
+    const QString bitmap = stem + QStringLiteral(".bmp");
+    if (!DibFile::Write(bitmap, frame)) {
+        QFile::remove(bitmap);
+        return;
+    }
+    m_lastBitmap = bitmap;
+    const int encoder = GetEncoderClsid(QStringLiteral("image/jpeg"));
+    if (encoder < 0)
+        return;
+    // The photo is encoded from the very pixels just written to the bitmap.
+    const QByteArray mime = QImageWriter::supportedMimeTypes().at(encoder);
+    const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(mime);
+    const QString photo = stem + QStringLiteral(".jpg");
+    QImageWriter writer(photo, formats.isEmpty() ? QByteArray("jpeg") : formats.first());
+    if (writer.write(frame))
+        m_lastPhoto = photo;
+    else
+        QFile::remove(photo);
+}
+
+} // namespace corvana

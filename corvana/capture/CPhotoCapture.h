@@ -1,0 +1,55 @@
+#pragma once
+#include "capture/BusWatch.h"
+#include "capture/CMediaControl.h"
+#include "capture/GstHandle.h"
+#include "capture/HResult.h"
+
+#include <QImage>
+#include <QString>
+#include <memory>
+
+namespace corvana {
+
+class IPreviewSurface;
+class PreviewSink;
+
+// The Photo mode: a live preview of the webcam in the preview area and the grab of its newest
+// frame into a ".jpg" (by way of a ".bmp" that the dialog deletes). One instance for the process.
+//   camera ! [video/x-raw,width=1024,height=768 when offered] ! queue(leaky) ! videoconvert ! BGRx ! appsink
+class CPhotoCapture {
+public:
+    static CPhotoCapture& Instance();
+    virtual ~CPhotoCapture();
+
+    HRESULT StartPreview(int index, IPreviewSurface* window, int width, int height);
+    void StopPreview();
+    int GetDeviceState() const { return m_nDeviceState; }
+    void GrabPhoto();
+    // Index of the image writer for the MIME type among QImageWriter's types, or -1.
+    static int GetEncoderClsid(const QString& mimeType);
+
+    QImage NewestFrame() const;
+    int PreviewFramesPresented() const;
+    // The files written by the last grab (empty when it wrote none).
+    QString LastBitmapPath() const { return m_lastBitmap; }
+    QString LastPhotoPath() const { return m_lastPhoto; }
+
+    CMediaControl* m_pControl = nullptr;  // null while there is no photo graph
+
+private:
+    CPhotoCapture();
+    bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
+    void OnGraphMessage(GstMessage* message);
+
+    ElementHandle m_pGraph;
+    ElementHandle m_pSource;
+    std::unique_ptr<PreviewSink> m_pWindowless;
+    std::unique_ptr<BusWatch> m_pEvent;
+    std::unique_ptr<CMediaControl> m_control;
+    IPreviewSurface* m_window = nullptr;
+    QString m_lastBitmap;
+    QString m_lastPhoto;
+    int m_nDeviceState = 0;
+};
+
+} // namespace corvana

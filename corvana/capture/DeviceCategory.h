@@ -1,0 +1,7 @@
+#pragma once
+
+namespace corvana {
+
+enum class DeviceCategory { AudioInput, VideoInput };
+
+} // namespace corvana

@@ -1,0 +1,83 @@
+#pragma once
+// Owning handles for GStreamer and GLib references.
+#include <gst/gst.h>
+
+#include <memory>
+#include <utility>
+
+namespace corvana {
+
+// One owning handle for every GObject / GstObject reference. Adopt() takes over a reference the
+// caller already owns (sinking a floating one); Ref() adds a reference of its own.
+template <typename T>
+class GObjectHandle {
+public:
+    GObjectHandle() = default;
+    GObjectHandle(std::nullptr_t) {}
+    GObjectHandle(const GObjectHandle& other) : m_p(other.m_p) { if (m_p) g_object_ref(m_p); }
+    GObjectHandle(GObjectHandle&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    GObjectHandle& operator=(GObjectHandle other) noexcept { std::swap(m_p, other.m_p); return *this; }
+    ~GObjectHandle() { if (m_p) g_object_unref(m_p); }
+
+    static GObjectHandle Adopt(T* p)
+    {
+        GObjectHandle h;
+        if (p && g_object_is_floating(p))
+            g_object_ref_sink(p);
+        h.m_p = p;
+        return h;
+    }
+    static GObjectHandle Ref(T* p)
+    {
+        GObjectHandle h;
+        if (p)
+            g_object_ref(p);
+        h.m_p = p;
+        return h;
+    }
+
+    T* get() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void reset() { GObjectHandle().swap(*this); }
+    void swap(GObjectHandle& other) noexcept { std::swap(m_p, other.m_p); }
+    // Hands the reference over to a callee that takes ownership (gst_bin_add and the like).
+    T* release() { return std::exchange(m_p, nullptr); }
+
+private:
+    T* m_p = nullptr;
+};
+
+using ElementHandle = GObjectHandle<GstElement>;
+using PadHandle = GObjectHandle<GstPad>;
+using BusHandle = GObjectHandle<GstBus>;
+using ClockHandle = GObjectHandle<GstClock>;
+
+// Single-owner handles for the non-GObject references.
+template <auto Free>
+struct GFreeDeleter {
+    template <typename P>
+    void operator()(P* p) const { Free(p); }
+};
+using GErrorPtr = std::unique_ptr<GError, GFreeDeleter<g_error_free>>;
+using GCharPtr = std::unique_ptr<gchar, GFreeDeleter<g_free>>;
+using GstStructurePtr = std::unique_ptr<GstStructure, GFreeDeleter<gst_structure_free>>;
+using GstCapsPtr = std::unique_ptr<GstCaps, GFreeDeleter<gst_caps_unref>>;
+using GstMessagePtr = std::unique_ptr<GstMessage, GFreeDeleter<gst_message_unref>>;
+using GstSamplePtr = std::unique_ptr<GstSample, GFreeDeleter<gst_sample_unref>>;
+
+// Lets a unique handle be filled through a T** output parameter.
+template <typename Ptr>
+class OutParam {
+public:
+    explicit OutParam(Ptr& owner) : m_owner(owner) {}
+    ~OutParam() { m_owner.reset(m_raw); }
+    operator typename Ptr::pointer*() { return &m_raw; }
+
+private:
+    Ptr& m_owner;
+    typename Ptr::pointer m_raw = nullptr;
+};
+template <typename Ptr>
+OutParam<Ptr> Out(Ptr& owner) { return OutParam<Ptr>(owner); }
+
+} // namespace corvana

@@ -1,0 +1,278 @@
+#include "capture/RecordingPipeline.h"
+
+#include "support/Logging.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <gst/app/gstappsrc.h>
+
+namespace corvana {
+
+namespace {
+
+ElementHandle Make(const char* factory, const char* name = nullptr)
+{
+    return ElementHandle::Adopt(gst_element_factory_make(factory, name));
+}
+
+// Adds the elements to the bin and links them in order; false if one is missing or a link fails.
+bool AddChain(GstElement* bin, std::initializer_list<GstElement*> chain)
+{
+    GstElement* previous = nullptr;
+    for (GstElement* element : chain) {
+        if (!element)
+            return false;
+        if (!GST_OBJECT_PARENT(element))
+            gst_bin_add(GST_BIN(bin), GST_ELEMENT(gst_object_ref(element)));
+        if (previous && !gst_element_link(previous, element))
+            return false;
+        previous = element;
+    }
+    return true;
+}
+
+ElementHandle Filter(const char* capsText)
+{
+    ElementHandle filter = Make("capsfilter");
+    if (filter) {
+        GstCapsPtr caps(gst_caps_from_string(capsText));
+        g_object_set(filter.get(), "caps", caps.get(), nullptr);
+    }
+    return filter;
+}
+
+ElementHandle SourceQueue()
+{
+    ElementHandle queue = Make("queue");
+    if (queue)
+        g_object_set(queue.get(), "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(5000000000),
+                     nullptr);
+    return queue;
+}
+
+ElementHandle RunningTime()
+{
+    // The encoders' timestamps are not usable by the muxer as they come (the video encoder
+    // stamps them far in the future); hand it running time instead.
+    ElementHandle identity = Make("identity");
+    if (identity)
+        g_object_set(identity.get(), "single-segment", TRUE, nullptr);
+    return identity;
+}
+
+} // namespace
+
+QStringList RecordingPipeline::AudioElements()
+{
+    return {QStringLiteral("queue"), QStringLiteral("audioconvert"), QStringLiteral("audioresample"),
+            QStringLiteral("avenc_wmav2"), QStringLiteral("identity"), QStringLiteral("asfmux"), QStringLiteral("filesink")};
+}
+
+QStringList RecordingPipeline::VideoElements()
+{
+    return AudioElements() + QStringList{QStringLiteral("appsrc"), QStringLiteral("videorate"), QStringLiteral("videoscale"),
+                                         QStringLiteral("videoconvert"), QStringLiteral("avenc_wmv2")};
+}
+
+RecordingPipeline::RecordingPipeline() : m_pipeline(ElementHandle::Adopt(gst_pipeline_new("recording"))) {}
+
+RecordingPipeline::~RecordingPipeline()
+{
+    if (m_running)
+        Stop();
+    m_watch.reset();
+    if (m_pipeline)
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    DiscardEmptyOutput();
+}
+
+HRESULT RecordingPipeline::AddAudioSource(ElementHandle source)
+{
+    if (!m_pipeline)
+        return E_POINTER;
+    if (!source || m_audioSource)
+        return E_FAIL;
+    if (!gst_bin_add(GST_BIN(m_pipeline.get()), GST_ELEMENT(gst_object_ref(source.get()))))
+        return E_FAIL;
+    m_audioSource = std::move(source);
+    return S_OK;
+}
+
+HRESULT RecordingPipeline::SetOutput(const QString& path)
+{
+    if (!m_pipeline || path.isEmpty() || m_writer)
+        return E_FAIL;
+    ElementHandle mux = Make("asfmux", "writer");
+    ElementHandle file = Make("filesink");
+    if (!mux || !file)
+        return E_NOINTERFACE;
+    g_object_set(file.get(), "location", QFile::encodeName(path).constData(), "async", FALSE, nullptr);
+    if (!AddChain(m_pipeline.get(), {mux.get(), file.get()}))
+        return E_FAIL;
+    m_writer = std::move(mux);
+    m_fileSink = std::move(file);
+    m_path = path;
+    return S_OK;
+}
+
+HRESULT RecordingPipeline::RenderAudio()
+{
+    if (!m_audioSource || !m_writer)
+        return E_POINTER;
+    ElementHandle queue = SourceQueue();
+    ElementHandle convert = Make("audioconvert");
+    ElementHandle resample = Make("audioresample");
+    ElementHandle format = Filter("audio/x-raw,rate=44100,channels=2");
+    ElementHandle encoder = Make("avenc_wmav2");
+    ElementHandle identity = RunningTime();
+    if (encoder)
+        g_object_set(encoder.get(), "bitrate", 64000, nullptr);
+    if (!AddChain(m_pipeline.get(), {m_audioSource.get(), queue.get(), convert.get(), resample.get(), format.get(),
+                                     encoder.get(), identity.get(), m_writer.get()}))
+        return E_FAIL;
+    m_audioQueue = std::move(queue);
+    return S_OK;
+}
+
+HRESULT RecordingPipeline::RenderVideo()
+{
+    if (!m_writer)
+        return E_POINTER;
+    ElementHandle source = Make("appsrc");
+    ElementHandle queue = SourceQueue();
+    ElementHandle rate = Make("videorate");
+    ElementHandle scale = Make("videoscale");
+    ElementHandle convert = Make("videoconvert");
+    ElementHandle format = Filter("video/x-raw,format=I420,width=640,height=480,framerate=30000/1001,pixel-aspect-ratio=1/1");
+    ElementHandle encoder = Make("avenc_wmv2");
+    ElementHandle identity = RunningTime();
+    if (source)
+        // Frames are stamped with this pipeline's running time when they arrive; a late start
+        // drops the oldest instead of bursting them out at time zero.
+        g_object_set(source.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", TRUE, "block", FALSE,
+                     "max-buffers", G_GUINT64_CONSTANT(4), "leaky-type", 2, nullptr);
+    if (scale)
+        g_object_set(scale.get(), "add-borders", FALSE, nullptr);
+    if (encoder)
+        g_object_set(encoder.get(), "bitrate", 636000, nullptr);
+    if (!AddChain(m_pipeline.get(), {source.get(), queue.get(), rate.get(), scale.get(), convert.get(), format.get(),
+                                     encoder.get(), identity.get(), m_writer.get()}))
+        return E_FAIL;
+    m_videoSource = std::move(source);
+    m_videoQueue = std::move(queue);
+    return S_OK;
+}
+
+HRESULT RecordingPipeline::Start(ErrorHandler onError)
+{
+    if (!m_pipeline || !m_writer)
+        return E_NOINTERFACE;
+    if (m_running)
+        return S_FALSE;
+    m_onError = std::move(onError);
+    m_watch = std::make_unique<BusWatch>(m_pipeline.get(), [this](GstMessage* message) { OnMessage(message); });
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        m_watch.reset();
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+        return E_FAIL;
+    }
+    {
+        std::lock_guard lock(m_feedMutex);
+        m_feedOpen = static_cast<bool>(m_videoSource);
+    }
+    m_running = true;
+    return S_OK;
+}
+
+void RecordingPipeline::PushVideo(GstSample* sample)
+{
+    std::lock_guard lock(m_feedMutex);
+    if (!m_feedOpen)
+        return;
+    GstBuffer* original = gst_sample_get_buffer(sample);
+    if (!original)
+        return;
+    if (!m_feedCapsSet) {
+        gst_app_src_set_caps(GST_APP_SRC(m_videoSource.get()), gst_sample_get_caps(sample));
+        m_feedCapsSet = true;
+    }
+    // A shallow copy shares the pixels; without its old time stamps the source stamps it anew.
+    GstBuffer* buffer = gst_buffer_copy(original);
+    GST_BUFFER_PTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DURATION(buffer) = GST_CLOCK_TIME_NONE;
+    gst_app_src_push_buffer(GST_APP_SRC(m_videoSource.get()), buffer);
+}
+
+void RecordingPipeline::Stop()
+{
+    if (!m_running)
+        return;
+    Finish();
+}
+
+void RecordingPipeline::Finish()
+{
+    {
+        std::lock_guard lock(m_feedMutex);
+        m_feedOpen = false;
+    }
+    m_running = false;
+    m_watch.reset();
+    for (const ElementHandle& queue : {m_audioQueue, m_videoQueue}) {
+        if (!queue)
+            continue;
+        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(queue.get(), "sink"));
+        gst_pad_send_event(pad.get(), gst_event_new_eos());
+    }
+    BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
+    const auto deadline = std::chrono::steady_clock::now() + kFinishWait;
+    bool finished = false;
+    while (!finished) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        GstMessagePtr message(gst_bus_timed_pop_filtered(bus.get(), static_cast<GstClockTime>(left.count()),
+                                                         static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+        if (!message)
+            break;
+        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
+            finished = true;
+            continue;
+        }
+        // A failing source reports more than once; only a failing writer ends the wait early.
+        GstObject* from = GST_MESSAGE_SRC(message.get());
+        if (from == GST_OBJECT(m_writer.get()) || from == GST_OBJECT(m_fileSink.get()))
+            break;
+    }
+    if (!finished)
+        CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording was not finalised: %1").arg(m_path));
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    gst_bus_set_flushing(bus.get(), TRUE);
+    gst_bus_set_flushing(bus.get(), FALSE);
+    DiscardEmptyOutput();
+}
+
+void RecordingPipeline::OnMessage(GstMessage* message)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || !m_running)
+        return;
+    GErrorPtr error;
+    GCharPtr details;
+    gst_message_parse_error(message, Out(error), Out(details));
+    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording error from %1: %2")
+                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
+                                           QString::fromUtf8(error ? error->message : "")));
+    ErrorHandler handler = m_onError;
+    Finish();  // destroys the watch that called us; touch nothing of it from here on
+    if (handler)
+        handler();
+}
+
+void RecordingPipeline::DiscardEmptyOutput()
+{
+    if (!m_path.isEmpty() && QFileInfo(m_path).exists() && QFileInfo(m_path).size() == 0)
+        QFile::remove(m_path);
+}
+
+} // namespace corvana

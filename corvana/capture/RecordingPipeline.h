@@ -1,0 +1,75 @@
+#pragma once
+#include "capture/BusWatch.h"
+#include "capture/GstHandle.h"
+#include "capture/HResult.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace corvana {
+
+// The writer of one recording: the microphone (and, for video, the camera's frames handed over
+// from the preview pipeline) encoded to Windows Media Audio 2 / Video 8 in an ASF file.
+//   audio: source ! queue ! audioconvert ! audioresample ! audio/x-raw,rate=44100,channels=2
+//          ! avenc_wmav2 bitrate=64000 ! identity single-segment=true ! asfmux
+//   video: appsrc ! queue ! videorate ! videoscale ! videoconvert
+//          ! video/x-raw,format=I420,width=640,height=480,framerate=30000/1001
+//          ! avenc_wmv2 bitrate=636000 ! identity single-segment=true ! asfmux
+//   asfmux ! filesink
+// Stop sends end-of-stream into both branches and waits for it to leave the muxer, so the file
+// is finalised; a pipeline error stops the recording the same way and keeps what was written.
+class RecordingPipeline {
+public:
+    using ErrorHandler = std::function<void()>;
+
+    static constexpr std::chrono::milliseconds kFinishWait{3000};
+
+    RecordingPipeline();
+    ~RecordingPipeline();
+    RecordingPipeline(const RecordingPipeline&) = delete;
+    RecordingPipeline& operator=(const RecordingPipeline&) = delete;
+
+    bool IsValid() const { return static_cast<bool>(m_pipeline); }
+    HRESULT AddAudioSource(ElementHandle source);
+    bool HasAudioSource() const { return static_cast<bool>(m_audioSource); }
+    HRESULT SetOutput(const QString& path);
+    bool HasWriter() const { return static_cast<bool>(m_writer); }
+    HRESULT RenderAudio();
+    HRESULT RenderVideo();
+    // onError runs on the user-interface thread after an error has stopped the recording.
+    HRESULT Start(ErrorHandler onError);
+    void Stop();
+    bool IsRunning() const { return m_running; }
+    QString Path() const { return m_path; }
+
+    // Any thread: one camera frame for the video branch; ignored unless the recording runs.
+    void PushVideo(GstSample* sample);
+
+    static QStringList AudioElements();
+    static QStringList VideoElements();
+
+private:
+    void OnMessage(GstMessage* message);
+    void Finish();
+    void DiscardEmptyOutput();
+
+    ElementHandle m_pipeline;
+    ElementHandle m_audioSource;
+    ElementHandle m_audioQueue;
+    ElementHandle m_videoSource;
+    ElementHandle m_videoQueue;
+    ElementHandle m_writer;
+    ElementHandle m_fileSink;
+    QString m_path;
+    std::unique_ptr<BusWatch> m_watch;
+    ErrorHandler m_onError;
+    bool m_running = false;
+    std::mutex m_feedMutex;
+    bool m_feedOpen = false;
+    bool m_feedCapsSet = false;
+};
+
+} // namespace corvana

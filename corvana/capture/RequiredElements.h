@@ -1,0 +1,16 @@
+#pragma once
+#include <QStringList>
+
+namespace corvana {
+
+// Checks that the GStreamer elements a pipeline needs are installed. The first time anything is
+// missing in this process the user is told which Debian package to install; later checks only
+// write the debug line.
+class RequiredElements {
+public:
+    static bool Check(const QStringList& factories);
+    static QStringList Missing(const QStringList& factories);
+    static QString PackageFor(const QString& factory);
+};
+
+} // namespace corvana

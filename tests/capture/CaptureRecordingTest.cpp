@@ -1,0 +1,283 @@
+// Recordings, previews and the photo grab with the synthetic devices, checked from the files.
+#include "CaptureTestSupport.h"
+#include "MessageBoxWatcher.h"
+
+#include "capture/CAudioRecorder.h"
+#include "capture/CCaptureGraph.h"
+#include "capture/CPhotoCapture.h"
+#include "library/MediaFolders.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QtEndian>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace corvana;
+using namespace capturetest;
+
+namespace {
+
+// Lets the event loop run for a recording's length.
+double RecordFor(int milliseconds, const std::function<void()>& start, const std::function<void()>& stop)
+{
+    QElapsedTimer timer;
+    start();
+    timer.start();
+    QTest::qWait(milliseconds);
+    stop();
+    return timer.elapsed() / 1000.0;
+}
+
+double Duration(const QJsonObject& probe)
+{
+    return probe.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble();
+}
+
+quint32 U32(const QByteArray& bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+quint16 U16(const QByteArray& bytes, int offset)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
+}
+
+} // namespace
+
+TEST(AudioRecorder, WritesWmaAtTheProfilesRatesForTheTimeBetweenStartAndStop)
+{
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
+    EXPECT_EQ(recorder.EnableInputPin(QStringLiteral("Microphone")), S_FALSE);
+    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
+    const QString path = recorder.OutputPath();
+    EXPECT_TRUE(path.startsWith(Folder(QStringLiteral("AudioSolo"))));
+    EXPECT_TRUE(path.endsWith(QStringLiteral(".wma")));
+
+    const double seconds = RecordFor(2500, [&] { EXPECT_EQ(recorder.Start(), S_OK); EXPECT_EQ(recorder.IsRunning(), 1); },
+                                     [&] { recorder.Stop(); });
+    EXPECT_EQ(recorder.IsRunning(), 0);
+    recorder.ReleaseAll();
+
+    const QJsonObject probe = Probe(path);
+    const QJsonObject audio = StreamOfType(probe, QStringLiteral("audio"));
+    EXPECT_EQ(audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmav2"));
+    EXPECT_EQ(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
+    EXPECT_EQ(audio.value(QStringLiteral("channels")).toInt(), 2);
+    EXPECT_NEAR(audio.value(QStringLiteral("bit_rate")).toString().toDouble(), 64000, 2000);
+    EXPECT_NEAR(Duration(probe), seconds, 0.3);
+    // The synthetic microphone's 440 Hz tone is what was recorded.
+    EXPECT_GT(ToneShare(DecodeAudio(path, 8000), 8000, 440), 0.5);
+}
+
+TEST(AudioRecorder, StateMachineStartTwiceStopIdleAndReleaseWhileRunning)
+{
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    recorder.Stop();  // idle: nothing to stop
+    EXPECT_EQ(recorder.IsRunning(), 0);
+    EXPECT_EQ(recorder.Start(), E_NOINTERFACE);  // nothing built
+    EXPECT_EQ(recorder.EnableInputPin(QStringLiteral("Microphone")), E_NOINTERFACE);
+
+    const int before = static_cast<int>(FilesIn(QStringLiteral("AudioConference"), QStringLiteral("*.wma")).size());
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
+    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioConference")), S_OK);
+    EXPECT_EQ(recorder.Start(), S_OK);
+    EXPECT_EQ(recorder.Start(), S_OK);
+    EXPECT_EQ(recorder.IsRunning(), 1);
+    QTest::qWait(1000);
+    // Closing while recording finishes the file instead of cutting it off.
+    recorder.ReleaseAll();
+    EXPECT_EQ(recorder.IsRunning(), 0);
+    const QStringList files = FilesIn(QStringLiteral("AudioConference"), QStringLiteral("*.wma"));
+    ASSERT_EQ(files.size(), before + 1);
+    EXPECT_NEAR(Duration(Probe(files.last())), 1.0, 0.35);
+
+    // A build that never starts leaves no empty file behind.
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
+    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioConference")), S_OK);
+    const QString unused = recorder.OutputPath();
+    EXPECT_TRUE(QFile::exists(unused));
+    recorder.ReleaseAll();
+    EXPECT_FALSE(QFile::exists(unused));
+}
+
+TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
+{
+    TestSurface surface;
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    graph.SetOwnerWindow(&surface);
+    ASSERT_EQ(graph.StartPreview(), S_OK);
+    EXPECT_EQ(graph.GetDeviceState(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
+    // Preview frames are scaled to the area they fill.
+    EXPECT_EQ(surface.lastFrame.size(), QSize(320, 240));
+
+    int framesAtStart = 0;
+    const double seconds = RecordFor(3000, [&] {
+        EXPECT_EQ(graph.StartRecording(), S_OK);
+        EXPECT_EQ(graph.IsRecording(), 1);
+        framesAtStart = surface.frames;
+    }, [&] {
+        // The preview went on while recording.
+        EXPECT_GT(surface.frames, framesAtStart + 30);
+        graph.StopRecording();
+    });
+    EXPECT_EQ(graph.IsRecording(), 0);
+    const QString path = graph.OutputPath();
+    ASSERT_TRUE(path.startsWith(Folder(QStringLiteral("Video"))));
+    graph.CloseInterfaces();
+
+    const QJsonObject probe = Probe(path);
+    const QJsonObject video = StreamOfType(probe, QStringLiteral("video"));
+    const QJsonObject audio = StreamOfType(probe, QStringLiteral("audio"));
+    EXPECT_EQ(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmv2"));
+    EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 640);
+    EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 480);
+    EXPECT_EQ(audio.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmav2"));
+    EXPECT_EQ(audio.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
+    const double duration = Duration(probe);
+    EXPECT_NEAR(duration, seconds, 0.3);
+    const double frames = video.value(QStringLiteral("nb_read_frames")).toString().toDouble();
+    EXPECT_NEAR(frames, duration * 30000.0 / 1001.0, duration * 30000.0 / 1001.0 * 0.02);
+    const double bitrate = probe.value(QStringLiteral("format")).toObject().value(QStringLiteral("bit_rate")).toString().toDouble();
+    // The encoder is held to about 636 kbit/s; the simple synthetic picture needs less.
+    EXPECT_GT(bitrate, 100000);
+    EXPECT_LT(bitrate, 800000);
+}
+
+TEST(CaptureGraph, StateMachine)
+{
+    TestSurface surface;
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    graph.StopRecording();  // idle
+    EXPECT_EQ(graph.IsRecording(), 0);
+    graph.SetOwnerWindow(&surface);
+    ASSERT_EQ(graph.StartPreview(), S_OK);
+    // A second start without SetOwnerWindow changes nothing.
+    EXPECT_EQ(graph.StartPreview(), E_FAIL);
+    EXPECT_TRUE(graph.IsPreviewing());
+
+    const int before = static_cast<int>(FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv")).size());
+    EXPECT_EQ(graph.StartRecording(), S_OK);
+    EXPECT_EQ(graph.StartRecording(), S_FALSE);  // already recording: still one file
+    QTest::qWait(1000);
+    // Closing while recording finishes the file.
+    graph.CloseInterfaces();
+    EXPECT_EQ(graph.IsRecording(), 0);
+    EXPECT_FALSE(graph.IsPreviewing());
+    EXPECT_GT(surface.placeholders, 0);
+    const QStringList files = FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv"));
+    ASSERT_EQ(files.size(), before + 1);
+    EXPECT_NEAR(Duration(Probe(files.last())), 1.0, 0.35);
+
+    // The dialog's stop path: a fresh preview after the recording, able to record again.
+    graph.SetOwnerWindow(&surface);
+    ASSERT_EQ(graph.StartPreview(), S_OK);
+    EXPECT_EQ(graph.StartRecording(), S_OK);
+    QTest::qWait(500);
+    graph.StopRecording();
+    graph.SetOwnerWindow(&surface);
+    EXPECT_EQ(graph.StartPreview(), S_OK);
+    EXPECT_TRUE(graph.IsPreviewing());
+    graph.CloseInterfaces();
+    EXPECT_EQ(FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv")).size(), before + 2);
+}
+
+TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
+{
+    TestSurface surface;
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    photo.StopPreview();  // idle: harmless
+    EXPECT_EQ(photo.m_pControl, nullptr);
+    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
+    EXPECT_EQ(photo.GetDeviceState(), 2);
+    ASSERT_NE(photo.m_pControl, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
+    EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
+
+    // Frozen: nothing more reaches the surface until Run.
+    EXPECT_EQ(photo.m_pControl->Pause(), S_OK);
+    QTest::qWait(100);
+    const int frozenAt = surface.frames;
+    QTest::qWait(400);
+    EXPECT_EQ(surface.frames, frozenAt);
+    const QImage shown = surface.lastFrame;
+
+    photo.GrabPhoto();
+    const QString bitmap = photo.LastBitmapPath();
+    const QString jpeg = photo.LastPhotoPath();
+    ASSERT_FALSE(bitmap.isEmpty());
+    ASSERT_FALSE(jpeg.isEmpty());
+    EXPECT_EQ(bitmap.chopped(4), jpeg.chopped(4));
+    EXPECT_TRUE(jpeg.startsWith(Folder(QStringLiteral("Photo"))));
+
+    QFile file(bitmap);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_GE(bytes.size(), 54);
+    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
+    EXPECT_EQ(U32(bytes, 2), static_cast<quint32>(bytes.size()));
+    EXPECT_EQ(U16(bytes, 6), 0);
+    EXPECT_EQ(U16(bytes, 8), 0);
+    EXPECT_EQ(U32(bytes, 10), 54u);
+    EXPECT_EQ(U32(bytes, 14), 40u);
+    EXPECT_EQ(static_cast<qint32>(U32(bytes, 18)), 1024);
+    EXPECT_EQ(static_cast<qint32>(U32(bytes, 22)), 768);  // positive: bottom-up rows
+    EXPECT_EQ(U16(bytes, 26), 1);
+    EXPECT_EQ(U16(bytes, 28), 32);
+    EXPECT_EQ(U32(bytes, 30), 0u);
+    EXPECT_EQ(bytes.size(), 14 + 40 + 1024 * 768 * 4);
+    // Bottom-up: the file's first pixel row is the frame's last row (B, G, R, x).
+    const QRgb lastRowFirst = shown.pixel(0, 767);
+    EXPECT_EQ(static_cast<uchar>(bytes[54]), qBlue(lastRowFirst));
+    EXPECT_EQ(static_cast<uchar>(bytes[55]), qGreen(lastRowFirst));
+    EXPECT_EQ(static_cast<uchar>(bytes[56]), qRed(lastRowFirst));
+    const QImage fromBitmap(bitmap);
+    ASSERT_FALSE(fromBitmap.isNull());
+    EXPECT_LT(MeanDifference(shown, fromBitmap), 0.5);
+
+    QImageReader reader(jpeg);
+    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+    const QImage decoded = reader.read();
+    ASSERT_FALSE(decoded.isNull());
+    EXPECT_EQ(decoded.size(), QSize(1024, 768));
+    EXPECT_LT(MeanDifference(shown, decoded), 4.0);
+
+    // Run resumes the frames; a second grab in the same second gets its own names.
+    EXPECT_EQ(photo.m_pControl->Run(), S_OK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > frozenAt + 2; }, 3000));
+    photo.GrabPhoto();
+    EXPECT_NE(photo.LastPhotoPath(), jpeg);
+    EXPECT_TRUE(QFile::exists(jpeg));
+
+    photo.StopPreview();
+    photo.StopPreview();
+    EXPECT_EQ(photo.m_pControl, nullptr);
+    EXPECT_GT(surface.placeholders, 0);
+}
+
+TEST(PhotoCapture, UsesTheCamerasDefaultWhenTheWantedSizeIsNotOffered)
+{
+    TestSurface surface;
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    ASSERT_EQ(photo.StartPreview(0, &surface, 800, 600), S_OK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 1; }, 3000));
+    EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
+    photo.StopPreview();
+}
+
+TEST(PhotoCapture, EncoderLookupIndexesTheImageWriters)
+{
+    const int jpeg = CPhotoCapture::GetEncoderClsid(QStringLiteral("image/jpeg"));
+    ASSERT_GE(jpeg, 0);
+    EXPECT_EQ(QImageWriter::supportedMimeTypes().at(jpeg), QByteArray("image/jpeg"));
+    EXPECT_EQ(CPhotoCapture::GetEncoderClsid(QStringLiteral("IMAGE/JPEG")), -1);
+    EXPECT_EQ(CPhotoCapture::GetEncoderClsid(QStringLiteral("image/x-none")), -1);
+}

@@ -1,0 +1,92 @@
+#include "CaptureTestSupport.h"
+
+#include "library/MediaFolders.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <cmath>
+
+namespace capturetest {
+
+QString Folder(const QString& subfolder)
+{
+    return corvana::MediaFolders::MediaRoot() + subfolder + QLatin1Char('/');
+}
+
+QStringList FilesIn(const QString& subfolder, const QString& pattern)
+{
+    QStringList files;
+    for (const QString& name : QDir(Folder(subfolder)).entryList({pattern}, QDir::Files, QDir::Name))
+        files << Folder(subfolder) + name;
+    return files;
+}
+
+QJsonObject Probe(const QString& path)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                                              QStringLiteral("-show_streams"), QStringLiteral("-show_format"),
+                                              QStringLiteral("-of"), QStringLiteral("json"), path});
+    process.waitForFinished(60000);
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
+QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType)
+{
+    for (const QJsonValue& stream : probe.value(QStringLiteral("streams")).toArray())
+        if (stream.toObject().value(QStringLiteral("codec_type")).toString() == codecType)
+            return stream.toObject();
+    return {};
+}
+
+std::vector<qint16> DecodeAudio(const QString& path, int rate)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                             QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"), QStringLiteral("1"),
+                                             QStringLiteral("-ar"), QString::number(rate), QStringLiteral("-")});
+    process.waitForFinished(60000);
+    const QByteArray raw = process.readAllStandardOutput();
+    std::vector<qint16> samples(static_cast<size_t>(raw.size()) / 2);
+    std::memcpy(samples.data(), raw.constData(), samples.size() * 2);
+    return samples;
+}
+
+double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
+{
+    if (samples.empty())
+        return 0;
+    const double w = 2 * M_PI * frequency / rate;
+    const double coeff = 2 * std::cos(w);
+    double s1 = 0, s2 = 0, total = 0;
+    for (qint16 sample : samples) {
+        const double x = sample;
+        const double s0 = x + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        total += x * x;
+    }
+    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    if (total <= 0)
+        return 0;
+    // A pure tone of N samples gives power = N/2 * total.
+    return power / (static_cast<double>(samples.size()) / 2 * total);
+}
+
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    const QImage left = a.convertToFormat(QImage::Format_RGB32);
+    const QImage right = b.convertToFormat(QImage::Format_RGB32).scaled(left.size());
+    double sum = 0;
+    for (int y = 0; y < left.height(); ++y) {
+        const QRgb* l = reinterpret_cast<const QRgb*>(left.constScanLine(y));
+        const QRgb* r = reinterpret_cast<const QRgb*>(right.constScanLine(y));
+        for (int x = 0; x < left.width(); ++x)
+            sum += std::abs(qRed(l[x]) - qRed(r[x])) + std::abs(qGreen(l[x]) - qGreen(r[x])) + std::abs(qBlue(l[x]) - qBlue(r[x]));
+    }
+    return sum / (3.0 * left.width() * left.height());
+}
+
+} // namespace capturetest

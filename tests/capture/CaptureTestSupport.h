@@ -1,0 +1,46 @@
+#pragma once
+// Shared pieces of the capture tests: a preview surface that records what it was shown, the
+// documents folder of the test run, and ffprobe / ffmpeg readers for the written files.
+#include "capture/IPreviewSurface.h"
+
+#include <QImage>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class TestSurface : public corvana::IPreviewSurface {
+public:
+    explicit TestSurface(QSize size = QSize(320, 240)) : m_size(size) {}
+    void PresentFrame(const QImage& frame) override
+    {
+        ++frames;
+        lastFrame = frame;
+    }
+    void ShowPlaceholder() override { ++placeholders; }
+    QSize ClientSize() const override { return m_size; }
+
+    int frames = 0;
+    int placeholders = 0;
+    QImage lastFrame;
+
+private:
+    QSize m_size;
+};
+
+namespace capturetest {
+
+// The media folder of a mode under the test's documents folder, e.g. ".../Corvana/Video/".
+QString Folder(const QString& subfolder);
+QStringList FilesIn(const QString& subfolder, const QString& pattern);
+// ffprobe's -show_streams -show_format output (frames counted) as JSON.
+QJsonObject Probe(const QString& path);
+QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType);
+// The file's audio decoded to mono 16-bit samples at the given rate.
+std::vector<qint16> DecodeAudio(const QString& path, int rate);
+// Relative strength of a tone in the samples (Goertzel power over total power, 0..1).
+double ToneShare(const std::vector<qint16>& samples, int rate, double frequency);
+// Mean absolute difference of two images' RGB channels after scaling b to a's size.
+double MeanDifference(const QImage& a, const QImage& b);
+
+} // namespace capturetest
