@@ -127,7 +127,8 @@ TyperRun Type(TimedTarget& target, int keys, int gapMicroseconds)
             run.sentAt.push_back(line.toLongLong());
     run.ok = typer.exitCode() == 0 && run.sentAt.size() == events && target.handledAt.size() == events;
     if (!run.ok)
-        std::printf("typer run incomplete: sent %zu, handled %zu of %zu\n", run.sentAt.size(), target.handledAt.size(), events);
+        std::printf("typer run incomplete: sent %zu, handled %zu of %zu\n", run.sentAt.size(),
+                    target.handledAt.size(), events);
     return run;
 }
 

@@ -27,7 +27,8 @@ public:
     {
         if (event->type() == corvana::EventTypeOf(corvana::WM_HOOKKEY)) {
             const auto* message = static_cast<const corvana::CMessageEvent*>(event);
-            keys.push_back({static_cast<std::uint32_t>(message->wParam()), static_cast<std::uint32_t>(message->lParam())});
+            keys.push_back({static_cast<std::uint32_t>(message->wParam()),
+                            static_cast<std::uint32_t>(message->lParam())});
             return true;
         }
         return QObject::event(event);

@@ -46,8 +46,8 @@ public:
     KeyWitness()
     {
         m_process.setProgram(QStringLiteral("stdbuf"));
-        m_process.setArguments({QStringLiteral("-oL"), QStringLiteral("xev"), QStringLiteral("-name"),
-                                QStringLiteral("corvana-key-witness"), QStringLiteral("-event"), QStringLiteral("keyboard")});
+        const QString command = QStringLiteral("-oL xev -name corvana-key-witness -event keyboard");
+        m_process.setArguments(command.split(QLatin1Char(' ')));
         m_process.start();
     }
     ~KeyWitness()
@@ -77,7 +77,8 @@ public:
     {
         m_output += QString::fromUtf8(m_process.readAllStandardOutput());
         QList<int> keycodes;
-        static const QRegularExpression press(QStringLiteral("KeyPress event[^\\n]*\\n[^\\n]*\\n[^\\n]*keycode (\\d+)"));
+        static const QRegularExpression press(
+            QStringLiteral("KeyPress event[^\\n]*\\n[^\\n]*\\n[^\\n]*keycode (\\d+)"));
         for (auto it = press.globalMatch(m_output); it.hasNext();)
             keycodes << it.next().captured(1).toInt();
         return keycodes;

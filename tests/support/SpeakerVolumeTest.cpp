@@ -176,10 +176,11 @@ TEST_F(SpeakerVolumeTest, WithoutAMixerNothingChanges)
 
     static QStringList s_lines;
     s_lines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
-        if (QLatin1String(context.category) == QLatin1String("corvana.support"))
-            s_lines << text;
-    });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            if (QLatin1String(context.category) == QLatin1String("corvana.support"))
+                s_lines << text;
+        });
 
     Indicator indicator;
     const std::uint32_t volume = GetSpeakerVolume();

@@ -33,22 +33,10 @@ public:
     RecordingCommands() { clock.start(); }
 
     MediaMode CurrentMode() const override { return mode; }
-    void OnSolo() override {
-        Record("Solo");
-        mode = MediaMode::Solo;
-    }
-    void OnConference() override {
-        Record("Conference");
-        mode = MediaMode::Conference;
-    }
-    void OnVideoRecord() override {
-        Record("Video");
-        mode = MediaMode::Video;
-    }
-    void OnPhotoGrab() override {
-        Record("Photo");
-        mode = MediaMode::Photo;
-    }
+    void OnSolo() override { Switch("Solo", MediaMode::Solo); }
+    void OnConference() override { Switch("Conference", MediaMode::Conference); }
+    void OnVideoRecord() override { Switch("Video", MediaMode::Video); }
+    void OnPhotoGrab() override { Switch("Photo", MediaMode::Photo); }
     void OnRecord() override { Record("Record"); }
     void OnPlay() override { Record("Play"); }
     void OnPrevious() override { Record("Previous"); }
@@ -73,6 +61,11 @@ public:
 
 private:
     void Record(const char* call) { calls.emplace_back(call); }
+    void Switch(const char* call, MediaMode to)
+    {
+        Record(call);
+        mode = to;
+    }
 };
 
 // The dialog's side of WM_HOOKKEY: hands posted key events to its special keys.
@@ -86,7 +79,8 @@ public:
         if (event->type() != EventTypeOf(WM_HOOKKEY))
             return QObject::event(event);
         const auto* message = static_cast<const CMessageEvent*>(event);
-        keys.HandleHookKey(static_cast<std::uint32_t>(message->wParam()), static_cast<std::uint32_t>(message->lParam()));
+        keys.HandleHookKey(static_cast<std::uint32_t>(message->wParam()),
+                           static_cast<std::uint32_t>(message->lParam()));
         return true;
     }
 
@@ -99,8 +93,8 @@ public:
     void Deliver() { QCoreApplication::sendPostedEvents(this); }
     bool AnyTimerActive() const
     {
-        for (auto id : {CSpecialKeys::NextTimer, CSpecialKeys::PreviousTimer, CSpecialKeys::ModeTimer, CSpecialKeys::PlayTimer})
-            if (keys.IsTimerActive(id))
+        for (int id = CSpecialKeys::NextTimer; id <= CSpecialKeys::PlayTimer; ++id)
+            if (keys.IsTimerActive(static_cast<CSpecialKeys::TimerId>(id)))
                 return true;
         return false;
     }
