@@ -1,0 +1,214 @@
+#include "library/CMediaListBox.h"
+
+#include "library/ExclusiveFile.h"
+#include "library/FolderListing.h"
+#include "library/MediaFolders.h"
+#include "support/MessageBox.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace corvana {
+
+namespace {
+
+const QString kConfirmText = QStringLiteral("Cancel the file?");
+const QString kInUseText = QStringLiteral("This file is used by other application");
+
+// Ascending without regard to case; names that differ only in case are distinct files here and
+// keep a stable order.
+QStringList SortedWithoutCase(const QStringList& names)
+{
+    struct Entry {
+        QString key;
+        const QString* name;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        entries.push_back({name.toCaseFolded(), &name});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : *a.name < *b.name;
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const Entry& entry : entries)
+        sorted.append(*entry.name);
+    return sorted;
+}
+
+} // namespace
+
+CMediaListBox::CMediaListBox(QWidget* parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideMiddle);
+    // The only menu of the list is the one of the right button, shown on the press.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT DoubleClicked(); });
+}
+
+CMediaListBox::~CMediaListBox() = default;
+
+void CMediaListBox::SetMode(int mode)
+{
+    m_mode = mode;
+}
+
+void CMediaListBox::FillList(const QString& pattern)
+{
+    const QStringList names = SortedWithoutCase(FolderListing::Matching(pattern));
+    clear();
+    addItems(names);
+    const int count = GetCount();
+    if (count > 0)
+        setCurrentRow(count - 1);
+}
+
+int CMediaListBox::GetCurSel() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+int CMediaListBox::GetCount() const
+{
+    return count();
+}
+
+QString CMediaListBox::GetText(int index) const
+{
+    const QListWidgetItem* entry = item(index);
+    return entry ? entry->text() : QString();
+}
+
+int CMediaListBox::SetCurSel(int index)
+{
+    if (index < 0 || index >= GetCount()) {
+        clearSelection();
+        return -1;
+    }
+    setCurrentRow(index);
+    return index;
+}
+
+std::optional<CMediaListBox::Target> CMediaListBox::SelectedTarget() const
+{
+    const int selected = GetCurSel();
+    if (selected < 0)
+        return std::nullopt;
+    const std::optional<MediaMode> mode = MediaModeFromInt(m_mode);
+    if (!mode)
+        return std::nullopt;
+    return Target{*mode, MediaFolders::ModeFolder(*mode) + GetText(selected)};
+}
+
+bool CMediaListBox::ConfirmDelete()
+{
+    return ShowMessageBox(this, kConfirmText, QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
+void CMediaListBox::ReportRemoveFailure(const QString& path, int error)
+{
+    const QString reason = QString::fromStdString(std::generic_category().message(error));
+    ShowMessageBox(this, QStringLiteral("Cannot delete %1.\n%2.").arg(path, reason),
+                   QMessageBox::Warning);
+}
+
+void CMediaListBox::Refill(MediaMode mode)
+{
+    FillList(MediaFolders::ModeFolder(mode) + MediaFolders::ListingPattern(mode));
+}
+
+bool CMediaListBox::OnKeyDelete()
+{
+    const std::optional<Target> target = SelectedTarget();
+    if (!target)
+        return true;
+    if (ConfirmDelete()) {
+        // Removing a name that a process still has open would succeed here and lose the file for
+        // that process, so an open file counts as a failed removal.
+        int error = 0;
+        ExclusiveFile file(target->path);
+        if (file.IsHeld())
+            error = file.Remove();
+        else if (file.Error() == EBUSY)
+            error = EBUSY;
+        else
+            error = ExclusiveFile::RemovePath(target->path);
+        if (error != 0) {
+            ReportRemoveFailure(target->path, error);
+            return false;
+        }
+    }
+    Refill(target->mode);
+    return true;
+}
+
+void CMediaListBox::OnListDelete()
+{
+    const std::optional<Target> target = SelectedTarget();
+    if (!target)
+        return;
+    if (ConfirmDelete()) {
+        ExclusiveFile file(target->path);
+        if (!file.IsHeld()) {
+            ShowMessageBox(this, kInUseText, QMessageBox::Warning);
+        } else if (const int error = file.Remove(); error != 0) {
+            ReportRemoveFailure(target->path, error);
+            return;
+        }
+    }
+    Refill(target->mode);
+}
+
+void CMediaListBox::OnRButtonDown(const QPoint& globalPos)
+{
+    if (GetCurSel() < 0)
+        return;
+    QMenu popup(QStringLiteral("Delete"), this);
+    popup.setObjectName(QStringLiteral("Delete"));
+    QAction* remove = popup.addAction(QStringLiteral("delete"));
+    if (popup.exec(globalPos) == remove)
+        OnListDelete();
+}
+
+void CMediaListBox::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Delete && !OnKeyDelete())
+        return;
+    QListWidget::keyPressEvent(event);
+}
+
+void CMediaListBox::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::RightButton) {
+        QListWidget::mousePressEvent(event);
+        return;
+    }
+    // The right button never moves the selection: the menu acts on the item selected before.
+    event->accept();
+    OnRButtonDown(event->globalPosition().toPoint());
+}
+
+void CMediaListBox::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+}
+
+} // namespace corvana

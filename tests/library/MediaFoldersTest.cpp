@@ -1,0 +1,119 @@
+// Time-stamped capture names: the stem at the edge dates, and two captures begun in one second.
+#include "library/CMediaListBox.h"
+#include "library/MediaFolders.h"
+
+#include "TestEnvironment.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace corvana;
+
+namespace {
+
+class MediaFoldersTest : public ::testing::Test {
+protected:
+    void SetUp() override { MediaFolders::CreateAll(); }
+    void TearDown() override { SetTimestampClock({}); }
+
+    static void FreezeClock(const QDateTime& at)
+    {
+        SetTimestampClock([at] { return at; });
+    }
+    static QDateTime Local(int y, int mo, int d, int h, int mi, int s)
+    {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+    }
+
+    TestEnvironment m_env;
+};
+
+TEST_F(MediaFoldersTest, StemHasTwoDigitFieldsAtTheEdgeDates)
+{
+    EXPECT_EQ(TimestampStem(Local(2006, 12, 31, 23, 59, 5)), QStringLiteral("061231-235905"));
+    EXPECT_EQ(TimestampStem(Local(2007, 1, 1, 0, 0, 0)), QStringLiteral("070101-000000"));
+    EXPECT_EQ(TimestampStem(Local(2008, 3, 4, 9, 5, 3)), QStringLiteral("080304-090503"));
+    EXPECT_EQ(TimestampStem(Local(2000, 2, 29, 12, 0, 0)), QStringLiteral("000229-120000"));
+    EXPECT_EQ(TimestampStem(Local(2099, 12, 31, 23, 59, 59)), QStringLiteral("991231-235959"));
+}
+
+TEST_F(MediaFoldersTest, TreeLivesUnderTheDocumentsFolder)
+{
+    EXPECT_EQ(MediaFolders::MediaRoot(), m_env.Documents() + QStringLiteral("/Corvana/"));
+    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Solo), m_env.MediaFolder(QStringLiteral("AudioSolo")));
+    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Conference), m_env.MediaFolder(QStringLiteral("AudioConference")));
+    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Video), m_env.MediaFolder(QStringLiteral("Video")));
+    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Photo), m_env.MediaFolder(QStringLiteral("Photo")));
+    for (MediaMode mode : {MediaMode::Solo, MediaMode::Conference, MediaMode::Video, MediaMode::Photo})
+        EXPECT_TRUE(QFileInfo(MediaFolders::ModeFolder(mode)).isDir()) << ToInt(mode);
+    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Conference), QStringLiteral("*.wma"));
+    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Video), QStringLiteral("*.wmv"));
+    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Photo), QStringLiteral("*.jpg"));
+}
+
+TEST_F(MediaFoldersTest, NewCapturePathIsNamedAfterTheClockAndReserved)
+{
+    FreezeClock(Local(2008, 3, 4, 9, 5, 3));
+    const QString path = MakeTimestampedPath(QStringLiteral("wmv"), QStringLiteral("Video"));
+    EXPECT_EQ(path, m_env.MediaFolder(QStringLiteral("Video")) + QStringLiteral("080304-090503.wmv"));
+    EXPECT_TRUE(QFileInfo(path).isFile());
+    EXPECT_EQ(QFileInfo(path).size(), 0);
+}
+
+TEST_F(MediaFoldersTest, TwoCapturesInOneSecondNeverShareAFileAndSortInOrder)
+{
+    FreezeClock(Local(2006, 12, 31, 23, 59, 5));
+    const QString first = MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("AudioSolo"));
+    TestEnvironment::WriteFile(first, "first recording");
+    const QString second = MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("AudioSolo"));
+    const QString third = MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("AudioSolo"));
+    const QString solo = m_env.MediaFolder(QStringLiteral("AudioSolo"));
+    EXPECT_EQ(first, solo + QStringLiteral("061231-235905.wma"));
+    EXPECT_EQ(second, solo + QStringLiteral("061231-235905_2.wma"));
+    EXPECT_EQ(third, solo + QStringLiteral("061231-235905_3.wma"));
+    EXPECT_EQ(TestEnvironment::ReadFile(first), QByteArray("first recording"));
+
+    // A capture of the next second sorts after both, and the list shows them in capture order.
+    FreezeClock(Local(2006, 12, 31, 23, 59, 6));
+    const QString next = MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("AudioSolo"));
+    CMediaListBox list;
+    list.FillList(solo + QStringLiteral("*.wma"));
+    ASSERT_EQ(list.GetCount(), 4);
+    EXPECT_EQ(list.GetText(0), QStringLiteral("061231-235905.wma"));
+    EXPECT_EQ(list.GetText(1), QStringLiteral("061231-235905_2.wma"));
+    EXPECT_EQ(list.GetText(2), QStringLiteral("061231-235905_3.wma"));
+    EXPECT_EQ(list.GetText(3), QFileInfo(next).fileName());
+}
+
+TEST_F(MediaFoldersTest, PhotoStemAvoidsEveryExtensionOfTheStem)
+{
+    FreezeClock(Local(2007, 1, 1, 0, 0, 0));
+    const QString photo = m_env.MediaFolder(QStringLiteral("Photo"));
+    TestEnvironment::WriteFile(photo + QStringLiteral("070101-000000.jpg"), "earlier photo");
+    const QString stem = MakeTimestampedStem(photo, {QStringLiteral("bmp"), QStringLiteral("jpg")});
+    EXPECT_EQ(stem, photo + QStringLiteral("070101-000000_2"));
+    EXPECT_TRUE(QFileInfo(stem + QStringLiteral(".bmp")).isFile());
+    EXPECT_EQ(TestEnvironment::ReadFile(photo + QStringLiteral("070101-000000.jpg")), QByteArray("earlier photo"));
+}
+
+TEST_F(MediaFoldersTest, MissingFolderGivesNoPath)
+{
+    FreezeClock(Local(2007, 1, 1, 0, 0, 0));
+    EXPECT_TRUE(MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("NoSuchFolder")).isEmpty());
+}
+
+TEST_F(MediaFoldersTest, LongDocumentsPathIsNotCut)
+{
+    const QString deep = m_env.Home() + QLatin1Char('/') + QString(120, QLatin1Char('d')) + QLatin1Char('/')
+        + QString(120, QLatin1Char('e')) + QLatin1Char('/') + QString(120, QLatin1Char('f'));
+    QDir().mkpath(deep);
+    TestEnvironment::Set("HOME", deep);
+    MediaFolders::CreateAll();
+    FreezeClock(Local(2007, 1, 1, 0, 0, 0));
+    const QString path = MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("AudioConference"));
+    EXPECT_GT(path.size(), 400);
+    EXPECT_EQ(path, deep + QStringLiteral("/Documents/Corvana/AudioConference/070101-000000.wma"));
+    EXPECT_TRUE(QFileInfo(path).isFile());
+}
+
+} // namespace
