@@ -57,7 +57,9 @@ PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(su
     g_object_set(queue, "leaky", 2, "max-size-buffers", 1, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(0), nullptr);
     GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
     if (!scaleTo.isEmpty()) {
+        // A preview of a few hundred pixels does not need filtered scaling; it costs the most here.
         g_object_set(scale, "add-borders", FALSE, nullptr);
+        gst_util_set_object_arg(G_OBJECT(scale), "method", "nearest-neighbour");
         gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, scaleTo.width(), "height", G_TYPE_INT, scaleTo.height(),
                             "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     }

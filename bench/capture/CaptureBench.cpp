@@ -1,0 +1,189 @@
+// Figures of the capture engine with the synthetic devices (run under scripts/with-session.sh):
+//  - CPU time of a synthetic 640x480 video recording with its preview painted, against ffmpeg
+//    encoding the same kind of live synthetic input to the same codecs and bitrates;
+//  - Record press in Photo mode (GrabPhoto) until the ".jpg" is on disk;
+//  - preview start until the first frame is painted.
+// Usage: capture_bench [seconds of the video recording, default 30]
+#include "capture/CCaptureGraph.h"
+#include "capture/CPhotoCapture.h"
+#include "capture/CaptureEngine.h"
+#include "capture/IPreviewSurface.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+#include <utility>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace corvana;
+
+namespace {
+
+// A preview area that really paints: every frame stretched over the whole widget.
+class PaintedSurface : public QWidget, public IPreviewSurface {
+public:
+    PaintedSurface() { resize(400, 325); }
+    void PresentFrame(const QImage& frame) override
+    {
+        if (m_firstFrame)
+            std::exchange(m_firstFrame, {})();
+        m_frame = frame;
+        repaint();
+    }
+    void ShowPlaceholder() override
+    {
+        m_frame = QImage();
+        update();
+    }
+    QSize ClientSize() const override { return size(); }
+    int Painted() const { return m_painted; }
+    std::function<void()> m_firstFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        if (!m_frame.isNull()) {
+            painter.drawImage(rect(), m_frame);
+            ++m_painted;
+        }
+    }
+
+private:
+    QImage m_frame;
+    int m_painted = 0;
+};
+
+double CpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void VideoRecordingCpu(int seconds)
+{
+    PaintedSurface surface;
+    surface.show();
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    graph.SetOwnerWindow(&surface);
+    graph.StartPreview();
+    (void)QTest::qWaitFor([&] { return surface.Painted() > 5; }, 5000);
+    const double before = CpuSeconds(RUSAGE_SELF);
+    graph.StartRecording();
+    QTest::qWait(seconds * 1000);
+    graph.StopRecording();
+    const double ours = CpuSeconds(RUSAGE_SELF) - before;
+    const int painted = surface.Painted();
+    graph.CloseInterfaces();
+
+    QTemporaryDir dir;
+    const double childBefore = CpuSeconds(RUSAGE_CHILDREN);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-re"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                  QStringLiteral("-i"), QStringLiteral("smptebars=size=640x480:rate=30,format=yuyv422"), QStringLiteral("-re"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("sine=frequency=440:sample_rate=44100"), QStringLiteral("-t"), QString::number(seconds),
+                  QStringLiteral("-r"), QStringLiteral("30000/1001"), QStringLiteral("-c:v"), QStringLiteral("wmv2"),
+                  QStringLiteral("-b:v"), QStringLiteral("636k"), QStringLiteral("-c:a"), QStringLiteral("wmav2"),
+                  QStringLiteral("-b:a"), QStringLiteral("64k"), QStringLiteral("-ac"), QStringLiteral("2"),
+                  dir.filePath(QStringLiteral("peer.wmv"))});
+    ffmpeg.waitForFinished(-1);
+    const double peer = CpuSeconds(RUSAGE_CHILDREN) - childBefore;
+    std::printf("video recording %d s with painted preview (%d frames painted): CPU %.2f s\n", seconds, painted, ours);
+    std::printf("ffmpeg live synthetic input to wmv2 636k + wmav2 64k, %d s: CPU %.2f s\n", seconds, peer);
+    std::printf("ratio ours/ffmpeg: %.2f (target <= 1.2)\n", peer > 0 ? ours / peer : 0.0);
+}
+
+void PhotoGrab()
+{
+    PaintedSurface surface;
+    surface.show();
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    std::vector<double> startToFirst;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        double first = -1;
+        surface.m_firstFrame = [&] { first = timer.nsecsElapsed() / 1e6; };
+        const int before = surface.Painted();
+        timer.start();
+        photo.StartPreview(0, &surface, 1024, 768);
+        (void)QTest::qWaitFor([&] { return first >= 0 || surface.Painted() > before; }, 3000);
+        if (first >= 0)
+            startToFirst.push_back(first);
+        if (i < 4)
+            photo.StopPreview();
+        surface.m_firstFrame = {};
+        (void)QTest::qWaitFor([&] { return surface.Painted() > before + 3; }, 3000);
+    }
+    std::vector<double> grabs;
+    for (int i = 0; i < 10; ++i) {
+        QTest::qWait(50);
+        QElapsedTimer timer;
+        timer.start();
+        photo.GrabPhoto();
+        const bool written = QFile::exists(photo.LastPhotoPath());
+        grabs.push_back(timer.nsecsElapsed() / 1e6);
+        if (!written)
+            std::printf("grab %d wrote no photo\n", i);
+        QFile::remove(photo.LastBitmapPath());
+    }
+    photo.StopPreview();
+    if (!startToFirst.empty())
+        std::printf("photo preview start to first frame delivered: median %.1f ms, max %.1f ms (target <= 300 ms)\n",
+                    Median(startToFirst), *std::max_element(startToFirst.begin(), startToFirst.end()));
+    std::printf("Record press in Photo mode to .jpg on disk (1024x768): median %.1f ms, max %.1f ms (target <= 60 ms)\n",
+                Median(grabs), *std::max_element(grabs.begin(), grabs.end()));
+
+    PaintedSurface videoSurface;
+    videoSurface.show();
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    std::vector<double> videoFirst;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        double first = -1;
+        videoSurface.m_firstFrame = [&] { first = timer.nsecsElapsed() / 1e6; };
+        timer.start();
+        graph.SetOwnerWindow(&videoSurface);
+        graph.StartPreview();
+        (void)QTest::qWaitFor([&] { return first >= 0; }, 3000);
+        if (first >= 0)
+            videoFirst.push_back(first);
+        videoSurface.m_firstFrame = {};
+        graph.CloseInterfaces();
+    }
+    if (!videoFirst.empty())
+        std::printf("video preview start to first frame delivered: median %.1f ms, max %.1f ms (target <= 300 ms)\n",
+                    Median(videoFirst), *std::max_element(videoFirst.begin(), videoFirst.end()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("CORVANA_DEVICES", "synthetic");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 30;
+    PhotoGrab();
+    VideoRecordingCpu(seconds);
+    CaptureEngine::Shutdown();
+    return 0;
+}
