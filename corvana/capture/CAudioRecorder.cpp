@@ -108,6 +108,11 @@ void CAudioRecorder::OnPipelineError()
     m_bRunning = 0;
 }
 
+double CAudioRecorder::RecordedSeconds() const
+{
+    return m_pGraph ? m_pGraph->AudioSeconds() : 0.0;
+}
+
 void CAudioRecorder::ReleaseAll()
 {
     // A recording still running is finished rather than cut off.

@@ -27,6 +27,8 @@ public:
 
     // The file of the current or last recording (empty before the first output was set).
     QString OutputPath() const { return m_path; }
+    // Seconds of sound written by the current or last recording.
+    double RecordedSeconds() const;
 
 private:
     CAudioRecorder();

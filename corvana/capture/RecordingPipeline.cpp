@@ -130,6 +130,8 @@ HRESULT RecordingPipeline::RenderAudio()
     if (!AddChain(m_pipeline.get(), {m_audioSource.get(), queue.get(), convert.get(), resample.get(), format.get(),
                                      encoder.get(), identity.get(), m_writer.get()}))
         return E_FAIL;
+    PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(identity.get(), "src"));
+    gst_pad_add_probe(encoded.get(), GST_PAD_PROBE_TYPE_BUFFER, &RecordingPipeline::OnAudioBuffer, this, nullptr);
     m_audioQueue = std::move(queue);
     return S_OK;
 }
@@ -267,6 +269,15 @@ void RecordingPipeline::OnMessage(GstMessage* message)
     Finish();  // destroys the watch that called us; touch nothing of it from here on
     if (handler)
         handler();
+}
+
+GstPadProbeReturn RecordingPipeline::OnAudioBuffer(GstPad*, GstPadProbeInfo* info, gpointer self)
+{
+    auto* pipeline = static_cast<RecordingPipeline*>(self);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (buffer && GST_BUFFER_DURATION_IS_VALID(buffer))
+        pipeline->m_audioNanoseconds += static_cast<qint64>(GST_BUFFER_DURATION(buffer));
+    return GST_PAD_PROBE_OK;
 }
 
 void RecordingPipeline::DiscardEmptyOutput()

@@ -4,6 +4,7 @@
 #include "capture/HResult.h"
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -43,6 +44,8 @@ public:
     HRESULT Start(ErrorHandler onError);
     void Stop();
     bool IsRunning() const { return m_running; }
+    // Seconds of microphone sound that have reached the writer so far.
+    double AudioSeconds() const { return m_audioNanoseconds.load() / 1e9; }
     QString Path() const { return m_path; }
 
     // Any thread: one camera frame for the video branch; ignored unless the recording runs.
@@ -53,6 +56,7 @@ public:
 
 private:
     void OnMessage(GstMessage* message);
+    static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     void Finish();
     void DiscardEmptyOutput();
 
@@ -70,6 +74,7 @@ private:
     std::mutex m_feedMutex;
     bool m_feedOpen = false;
     bool m_feedCapsSet = false;
+    std::atomic<qint64> m_audioNanoseconds{0};
 };
 
 } // namespace corvana

@@ -54,25 +54,40 @@ std::vector<qint16> DecodeAudio(const QString& path, int rate)
     return samples;
 }
 
-double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
+namespace {
+
+double WindowShare(const qint16* samples, size_t count, int rate, double frequency)
 {
-    if (samples.empty())
-        return 0;
     const double w = 2 * M_PI * frequency / rate;
     const double coeff = 2 * std::cos(w);
     double s1 = 0, s2 = 0, total = 0;
-    for (qint16 sample : samples) {
-        const double x = sample;
+    for (size_t i = 0; i < count; ++i) {
+        const double x = samples[i];
         const double s0 = x + coeff * s1 - s2;
         s2 = s1;
         s1 = s0;
         total += x * x;
     }
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
     if (total <= 0)
         return 0;
-    // A pure tone of N samples gives power = N/2 * total.
-    return power / (static_cast<double>(samples.size()) / 2 * total);
+    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    // A pure tone over the window gives power = count/2 * total.
+    return power / (static_cast<double>(count) / 2 * total);
+}
+
+} // namespace
+
+double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
+{
+    // Short windows, so a gap in the recording (a phase jump) does not cancel the tone out.
+    const size_t window = static_cast<size_t>(rate / 20);
+    size_t windows = 0;
+    double sum = 0;
+    for (size_t start = 0; start + window <= samples.size(); start += window) {
+        sum += WindowShare(samples.data() + start, window, rate, frequency);
+        ++windows;
+    }
+    return windows ? sum / static_cast<double>(windows) : 0;
 }
 
 double MeanDifference(const QImage& a, const QImage& b)

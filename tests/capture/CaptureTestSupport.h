@@ -38,7 +38,8 @@ QJsonObject Probe(const QString& path);
 QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType);
 // The file's audio decoded to mono 16-bit samples at the given rate.
 std::vector<qint16> DecodeAudio(const QString& path, int rate);
-// Relative strength of a tone in the samples (Goertzel power over total power, 0..1).
+// Relative strength of a tone in the samples, 0..1: Goertzel power over total power, averaged
+// over 50 ms windows.
 double ToneShare(const std::vector<qint16>& samples, int rate, double frequency);
 // Mean absolute difference of two images' RGB channels after scaling b to a's size.
 double MeanDifference(const QImage& a, const QImage& b);
