@@ -103,6 +103,11 @@ void CCorvanaDlg::CreateControls()
     m_preview->setObjectName(QString::number(IDC_PREVIEW));
     m_fileList = new CMediaListBox(this);
     m_fileList->setObjectName(QString::number(IDC_LIST));
+    // The list sits in a recessed frame of the skin: dark like it, with the accent for selection.
+    m_fileList->setStyleSheet(QStringLiteral(
+        "QListWidget { background: #131518; color: #d3d8df; border: 1px solid #111316;"
+        " font-family: 'DejaVu Sans'; font-size: 9pt; }"
+        "QListWidget::item:selected { background: #2bb3a3; color: #101214; }"));
 
     connect(Button(IDC_EXIT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnExit);
     connect(Button(IDC_ABOUT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnAbout);

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 
 #include <memory>
 
@@ -60,6 +62,20 @@ inline int VisibleWindowsNamed(const QString& title)
                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                              QStringLiteral("^%1$").arg(title)});
     return static_cast<int>(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+}
+
+// Runs check once the widget is shown, from its own event loop; message boxes shown while it
+// is being set up are answered meanwhile.
+inline void RunWhenShown(QWidget& widget, std::function<void()> check)
+{
+    auto* poll = new QTimer(&widget);
+    QObject::connect(poll, &QTimer::timeout, &widget, [poll, &widget, check = std::move(check)] {
+        if (!widget.isVisible())
+            return;
+        poll->stop();
+        check();
+    });
+    poll->start(10);
 }
 
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)

@@ -23,8 +23,7 @@ namespace {
 void RunDialog(const std::function<void(CCorvanaDlg&)>& whileOpen)
 {
     CCorvanaDlg dialog;
-    QTimer::singleShot(0, &dialog, [&] {
-        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+    RunWhenShown(dialog, [&] {
         whileOpen(dialog);
         if (dialog.isVisible())
             QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -113,8 +112,7 @@ TEST_F(DialogTest, EnterDoesNothingEscapeClosesSavesAndSwitchesBothLightsOff)
 {
     env.SetUserSettings("[General]\nModeState=1\n");
     CCorvanaDlg dialog;
-    QTimer::singleShot(0, &dialog, [&] {
-        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+    RunWhenShown(dialog, [&] {
         env.ClearJournal();
         QTest::keyClick(&dialog, Qt::Key_Return);
         QTest::keyClick(&dialog, Qt::Key_Enter);
@@ -132,8 +130,7 @@ TEST_F(DialogTest, ExitButtonEndsTheDialog)
 {
     env.SetUserSettings("[General]\nModeState=1\n");
     CCorvanaDlg dialog;
-    QTimer::singleShot(0, &dialog, [&] {
-        ASSERT_TRUE(WaitFor([&] { return dialog.isVisible(); }));
+    RunWhenShown(dialog, [&] {
         QTest::mouseClick(Button(dialog, 1028), Qt::LeftButton);
     });
     EXPECT_EQ(dialog.exec(), 0);

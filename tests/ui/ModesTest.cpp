@@ -1,0 +1,256 @@
+// The main dialog's modes, recordings and photos with the synthetic webcam and microphone:
+// buttons clicked and keys typed through the X server, files checked with ffprobe, the lights
+// and the microphone in the controller journal.
+#include "MediaProbe.h"
+#include "MessageBoxWatcher.h"
+#include "ProgramRunner.h"
+#include "TestEnvironment.h"
+#include "app/CSettingsStore.h"
+#include "capture/CAudioRecorder.h"
+#include "capture/CCaptureGraph.h"
+#include "capture/CPhotoCapture.h"
+#include "library/CMediaListBox.h"
+#include "ui/CCorvanaDlg.h"
+#include "ui/CHoverButton.h"
+#include "ui/CPreviewArea.h"
+#include "ui/CProgramState.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace corvana;
+
+namespace {
+
+void Click(QWidget* widget, bool twice = false)
+{
+    const QPoint centre = widget->mapToGlobal(widget->rect().center());
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(centre.x()),
+                          QString::number(centre.y()), QStringLiteral("click")};
+    if (twice)
+        arguments << QStringLiteral("--repeat") << QStringLiteral("2") << QStringLiteral("--delay")
+                  << QStringLiteral("60");
+    arguments << QStringLiteral("1");
+    RunTool(QStringLiteral("xdotool"), arguments);
+}
+
+void PressKey(const char* keysym)
+{
+    RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QString::fromLatin1(keysym)});
+}
+
+QStringList Files(const TestEnvironment& env, const char* folder, const char* pattern)
+{
+    return QDir(env.MediaFolder(QString::fromLatin1(folder))).entryList({QString::fromLatin1(pattern)}, QDir::Files, QDir::Name);
+}
+
+// The journal bytes of this process from the given line on.
+QStringList JournalSince(const TestEnvironment& env, qsizetype from)
+{
+    return env.JournalBytes(QCoreApplication::applicationPid()).mid(from);
+}
+
+class ModesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
+        CProgramState::PhotoShown = 0;
+    }
+
+    // Runs the dialog with the given stored mode; check runs while it is open.
+    void WithDialog(int modeState, const std::function<void(CCorvanaDlg&)>& check)
+    {
+        env.SetUserSettings("[General]\nModeState=" + QByteArray::number(modeState) + "\n");
+        CCorvanaDlg dialog;
+        RunWhenShown(dialog, [&] {
+            // The window manager has placed it once it is active.
+            WaitFor([&] { return dialog.isActiveWindow(); }, 3000);
+            check(dialog);
+            if (dialog.isVisible())
+                dialog.OnExit();
+        });
+        dialog.exec();
+    }
+
+    qsizetype JournalSize() const { return env.JournalBytes(QCoreApplication::applicationPid()).size(); }
+
+    TestEnvironment env;
+    MessageBoxWatcher boxes;
+};
+
+TEST_F(ModesTest, RecordTwiceInEachRecordingModeMakesOneFinishedFileListedAndSelected)
+{
+    const struct {
+        MediaMode mode;
+        int button;
+        const char* folder;
+        const char* pattern;
+        const char* micByte;
+        const char* codec;
+    } modes[] = {
+        {MediaMode::Solo, CCorvanaDlg::IDC_SOLO, "AudioSolo", "*.wma", "C1", "wmav2"},
+        {MediaMode::Conference, CCorvanaDlg::IDC_CONFERENCE, "AudioConference", "*.wma", "C2", "wmav2"},
+        {MediaMode::Video, CCorvanaDlg::IDC_VIDEO, "Video", "*.wmv", "C1", "wmv2"},
+    };
+    WithDialog(0, [&](CCorvanaDlg& dialog) {
+        for (const auto& entry : modes) {
+            SCOPED_TRACE(entry.folder);
+            if (dialog.Mode() != entry.mode) {
+                Click(dialog.Button(entry.button));
+                ASSERT_TRUE(WaitFor([&] { return dialog.Mode() == entry.mode; }));
+            }
+            if (entry.mode == MediaMode::Video) {
+                ASSERT_TRUE(WaitFor([&] { return dialog.Preview()->FramesPresented() > 3; }));
+            }
+            const qsizetype before = JournalSize();
+            Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+            ASSERT_TRUE(WaitFor([&] { return dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched(); }));
+            QTest::qWait(1500);  // the length of the recording
+            Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+            ASSERT_TRUE(WaitFor([&] { return !dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched(); }));
+
+            const QStringList files = Files(env, entry.folder, entry.pattern);
+            ASSERT_EQ(files.size(), 1);
+            EXPECT_EQ(dialog.List()->GetCount(), 1);
+            EXPECT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), files.first());
+            const ProbedFile probed = ProbeMedia(env.MediaFolder(QString::fromLatin1(entry.folder)) + files.first());
+            ASSERT_TRUE(probed.ok) << "not a finished file";
+            EXPECT_GT(probed.duration, 1.0);
+            EXPECT_EQ(entry.mode == MediaMode::Video ? probed.video.codec : probed.audio.codec,
+                      QString::fromLatin1(entry.codec));
+            EXPECT_EQ(JournalSince(env, before),
+                      (QStringList{QString::fromLatin1(entry.micByte), QStringLiteral("D2"), QStringLiteral("D3")}));
+        }
+    });
+}
+
+TEST_F(ModesTest, SwitchingModesDuringARecordingStopsItFirst)
+{
+    WithDialog(0, [&](CCorvanaDlg& dialog) {
+        Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
+        QTest::qWait(800);
+        const qsizetype before = JournalSize();
+        Click(dialog.Button(CCorvanaDlg::IDC_CONFERENCE));
+        ASSERT_TRUE(WaitFor([&] { return dialog.Mode() == MediaMode::Conference; }));
+        EXPECT_EQ(CAudioRecorder::Instance().IsRunning(), 0);
+        EXPECT_EQ(JournalSince(env, before), QStringList{QStringLiteral("D3")}) << "no microphone call on a switch";
+        EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched());
+        EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->IsLatched());
+        EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->IsPushed());
+        EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_SOLO)->IsPushed());
+        const QStringList solo = Files(env, "AudioSolo", "*.wma");
+        ASSERT_EQ(solo.size(), 1);
+        EXPECT_TRUE(ProbeMedia(env.MediaFolder(QStringLiteral("AudioSolo")) + solo.first()).ok);
+
+        // The same mode's button only renews its latch: no refill, nothing started.
+        dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->SetLatched(false);
+        TestEnvironment::WriteFile(env.MediaFolder(QStringLiteral("AudioConference")) + QStringLiteral("070101-000000.wma"), "x");
+        Click(dialog.Button(CCorvanaDlg::IDC_CONFERENCE));
+        ASSERT_TRUE(WaitFor([&] { return dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->IsLatched(); }));
+        EXPECT_EQ(dialog.List()->GetCount(), 0);
+        EXPECT_EQ(CAudioRecorder::Instance().IsRunning(), 0);
+    });
+}
+
+TEST_F(ModesTest, RecordKeyActsOnReleaseThroughTheKeySource)
+{
+    WithDialog(1, [&](CCorvanaDlg& dialog) {
+        const qsizetype before = JournalSize();
+        PressKey("XF86AudioRecord");
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
+        QTest::qWait(700);
+        PressKey("XF86AudioRecord");
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 0; }));
+        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("C2"), QStringLiteral("D2"), QStringLiteral("D3")}));
+        EXPECT_EQ(Files(env, "AudioConference", "*.wma").size(), 1);
+        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
+    });
+}
+
+TEST_F(ModesTest, PhotoGrabKeepsTheUsersBitmapsAndShowsAndResumes)
+{
+    const QString photoFolder = env.MediaFolder(QStringLiteral("Photo"));
+    TestEnvironment::WriteFile(photoFolder + QStringLiteral("holiday.bmp"), "user's own");
+    TestEnvironment::WriteFile(photoFolder + QStringLiteral("061231-235905.bmp"), "stale intermediate");
+    WithDialog(3, [&](CCorvanaDlg& dialog) {
+        ASSERT_EQ(dialog.Mode(), MediaMode::Photo);
+        ASSERT_TRUE(WaitFor([&] { return dialog.Preview()->FramesPresented() > 3; }));
+        const qsizetype before = JournalSize();
+        Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+        ASSERT_TRUE(WaitFor([&] { return Files(env, "Photo", "*.jpg").size() == 1 && dialog.List()->GetCount() == 1; }));
+        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("D2"), QStringLiteral("D3")}));
+        EXPECT_EQ(Files(env, "Photo", "*.bmp"), QStringList{QStringLiteral("holiday.bmp")});
+        const QString jpg = Files(env, "Photo", "*.jpg").first();
+        EXPECT_EQ(QImage(photoFolder + jpg).size(), QSize(1024, 768));
+        EXPECT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), jpg);
+
+        // A double click shows the photo and freezes the live picture.
+        QWidget* viewport = dialog.List()->viewport();
+        const QRect item = dialog.List()->visualItemRect(dialog.List()->item(0));
+        const QPoint at = viewport->mapToGlobal(item.center());
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()),
+                                            QString::number(at.y()), QStringLiteral("click"), QStringLiteral("--repeat"),
+                                            QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("40"),
+                                            QStringLiteral("1")});
+        ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 1; }));
+        EXPECT_EQ(CProgramState::ShownPhotoIndex, 0);
+        const quint64 frozen = dialog.Preview()->FramesPresented();
+        QTest::qWait(500);
+        EXPECT_EQ(dialog.Preview()->FramesPresented(), frozen) << "the live picture kept running";
+        // Play on the same photo returns to the live picture.
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 0; }));
+        EXPECT_TRUE(WaitFor([&] { return dialog.Preview()->FramesPresented() > frozen + 2; }));
+    });
+}
+
+TEST_F(ModesTest, LockDuringAConferenceRecordingStopsItAndUnlockRestores)
+{
+    WithDialog(1, [&](CCorvanaDlg& dialog) {
+        Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
+        QTest::qWait(800);
+        const qsizetype before = JournalSize();
+        auto screensaver = [](const char* active) {
+            RunTool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=signal"),
+                                                  QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                                  QStringLiteral("org.freedesktop.ScreenSaver.ActiveChanged"),
+                                                  QStringLiteral("boolean:%1").arg(QLatin1String(active))});
+        };
+        screensaver("true");
+        ASSERT_TRUE(WaitFor([&] { return JournalSince(env, before).contains(QStringLiteral("D1")); }));
+        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("D3"), QStringLiteral("D1")}));
+        EXPECT_EQ(CAudioRecorder::Instance().IsRunning(), 0);
+        EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched());
+        EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
+        const QStringList files = Files(env, "AudioConference", "*.wma");
+        ASSERT_EQ(files.size(), 1);
+        EXPECT_TRUE(ProbeMedia(env.MediaFolder(QStringLiteral("AudioConference")) + files.first()).ok);
+
+        screensaver("false");
+        ASSERT_TRUE(WaitFor([&] { return JournalSince(env, before).contains(QStringLiteral("D0")); }));
+        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
+        EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->IsPushed());
+        EXPECT_EQ(dialog.List()->GetCount(), 1);
+    });
+}
+
+TEST_F(ModesTest, OpeningInVideoWithoutCameraReportsOnceAndDisablesRecord)
+{
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("none"));
+    WithDialog(2, [&](CCorvanaDlg& dialog) {
+        EXPECT_TRUE(WaitFor([&] { return !dialog.Button(CCorvanaDlg::IDC_RECORD)->IsEnabledState(); }));
+        EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("No video capture device was detected.")});
+        // The record key still runs Record, which reports the camera again and switches the light.
+        const qsizetype before = JournalSize();
+        PressKey("XF86AudioRecord");
+        ASSERT_TRUE(WaitFor([&] { return JournalSince(env, before).contains(QStringLiteral("D2")); }));
+        EXPECT_EQ(dialog.Mode(), MediaMode::Video);
+    });
+}
+
+} // namespace
