@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -148,6 +149,15 @@ bool CDesktopWindows::ActivateWindow(WindowId window)
         event.xclient.data.l[0] = 2;  // a pager-like request, which window managers honour
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XSync(dpy, False);
+        // Keys sent next must reach this window: wait (briefly) until the manager has switched.
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            const std::vector<Window> activeNow = ReadWindowList(dpy, root, "_NET_ACTIVE_WINDOW");
+            if (!activeNow.empty() && activeNow.front() == window)
+                break;
+            struct timespec pause {0, 10 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
     } else {
         XRaiseWindow(dpy, window);
         XSetInputFocus(dpy, window, RevertToParent, CurrentTime);

@@ -1,8 +1,10 @@
 // The resident program from outside: single instance, "Close", forwarding starts, crashes,
 // signals and the instance socket, each through the real binary in a private session.
+#include "MediaProbe.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
@@ -144,6 +146,61 @@ TEST_F(ProgramTest, TerminationSignalClosesTheDialogLikeClose)
     const QStringList bytes = env.JournalBytes(Pid(resident));
     EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState="));
+}
+
+// Opens the dialog in the given mode with the synthetic devices and starts a recording with the
+// record key; returns the file being written.
+QString StartRecordingThroughTheProgram(TestEnvironment& env, ProgramTest* test, const char* folder, const char* pattern)
+{
+    Q_UNUSED(test);
+    EXPECT_EQ(RunCorvana(), 0);
+    EXPECT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+    const QString path = env.MediaFolder(QString::fromLatin1(folder));
+    RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("XF86AudioRecord")});
+    QString file;
+    EXPECT_TRUE(WaitFor([&] {
+        const QStringList files = QDir(path).entryList({QString::fromLatin1(pattern)}, QDir::Files);
+        if (files.isEmpty())
+            return false;
+        file = path + files.first();
+        return QFileInfo(file).size() > 12000;  // data is flowing into it
+    }, 20000));
+    return file;
+}
+
+TEST_F(ProgramTest, TerminationSignalDuringAVideoRecordingLeavesAFinishedFile)
+{
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
+    env.SetUserSettings("[General]\nModeState=2\n");
+    QProcess* resident = StartResident();
+    const QString file = StartRecordingThroughTheProgram(env, this, "Video", "*.wmv");
+    ASSERT_FALSE(file.isEmpty());
+    ::kill(static_cast<pid_t>(resident->processId()), SIGTERM);
+    ASSERT_TRUE(Ended(resident));
+    const ProbedFile probed = ProbeMedia(file);
+    ASSERT_TRUE(probed.ok) << "the recording was not finished";
+    EXPECT_EQ(probed.video.codec, QStringLiteral("wmv2"));
+    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+    EXPECT_GT(probed.video.frames, 5);
+    const QStringList bytes = env.JournalBytes(Pid(resident));
+    EXPECT_TRUE(bytes.contains(QStringLiteral("D2")));
+    EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState=2"));
+}
+
+TEST_F(ProgramTest, CloseDuringASoloRecordingFinishesItBeforeReturning)
+{
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
+    env.SetUserSettings("[General]\nModeState=0\n");
+    QProcess* resident = StartResident();
+    const QString file = StartRecordingThroughTheProgram(env, this, "AudioSolo", "*.wma");
+    ASSERT_FALSE(file.isEmpty());
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    // The closing start returned only after the file was finished.
+    const ProbedFile probed = ProbeMedia(file);
+    EXPECT_TRUE(probed.ok);
+    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+    EXPECT_TRUE(Ended(resident));
 }
 
 TEST_F(ProgramTest, TheSocketAcceptsOnlyItsTwoRequests)

@@ -39,6 +39,8 @@ public:
         Set("XDG_RUNTIME_DIR", root + QStringLiteral("/run"));
         Set("VESKOLIB_JOURNAL", root + QStringLiteral("/journal.txt"));
         ::unsetenv("VESKOLIB_FAIL");
+        ::unsetenv("CORVANA_DEVICES");
+        ::unsetenv("MPV_HOME");
     }
 
     QString Root() const { return m_root.path(); }
