@@ -107,7 +107,11 @@ void CCorvanaDlg::CreateControls()
     m_fileList->setStyleSheet(QStringLiteral(
         "QListWidget { background: #131518; color: #d3d8df; border: 1px solid #111316;"
         " font-family: 'DejaVu Sans'; font-size: 9pt; }"
-        "QListWidget::item:selected { background: #2bb3a3; color: #101214; }"));
+        "QListWidget::item:selected { background: #2bb3a3; color: #101214; }"
+        "QScrollBar:vertical { background: #17191c; width: 10px; margin: 0; }"
+        "QScrollBar::handle:vertical { background: #3b3f46; min-height: 24px; border-radius: 4px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
 
     connect(Button(IDC_EXIT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnExit);
     connect(Button(IDC_ABOUT), &QAbstractButton::clicked, this, &CCorvanaDlg::OnAbout);

@@ -65,6 +65,7 @@ void CPreviewArea::paintEvent(QPaintEvent*)
         painter.drawPixmap(rect(), m_placeholder);
     } else {
         painter.drawImage(rect(), m_image);
+        ++m_framesPainted;
     }
 }
 

@@ -27,6 +27,8 @@ public:
 
     bool ShowsPlaceholder() const { return m_image.isNull(); }
     quint64 FramesPresented() const { return m_framesPresented; }
+    // Paints that put a live frame or photo on the screen.
+    quint64 FramesPainted() const { return m_framesPainted; }
     // What the area shows, at its client size.
     QImage Content() const;
 
@@ -40,6 +42,7 @@ private:
     QPixmap m_placeholder;
     QImage m_image;
     quint64 m_framesPresented = 0;
+    quint64 m_framesPainted = 0;
 };
 
 } // namespace corvana
