@@ -239,6 +239,23 @@ TEST_F(ModesTest, LockDuringAConferenceRecordingStopsItAndUnlockRestores)
     });
 }
 
+TEST_F(ModesTest, ModeKeyStepsThroughTheModesAndItsLongPressSavesAndCloses)
+{
+    WithDialog(0, [&](CCorvanaDlg& dialog) {
+        for (MediaMode next : {MediaMode::Conference, MediaMode::Video, MediaMode::Photo, MediaMode::Solo}) {
+            PressKey("XF86Launch1");
+            ASSERT_TRUE(WaitFor([&] { return dialog.Mode() == next; })) << ToInt(next);
+        }
+        EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_SOLO)->IsLatched());
+        PressKey("XF86Launch1");
+        ASSERT_TRUE(WaitFor([&] { return dialog.Mode() == MediaMode::Conference; }));
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("XF86Launch1")});
+        EXPECT_TRUE(WaitFor([&] { return !dialog.isVisible(); }, 6000)) << "the long press did not close the dialog";
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("XF86Launch1")});
+        EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
+    });
+}
+
 TEST_F(ModesTest, OpeningInVideoWithoutCameraReportsOnceAndDisablesRecord)
 {
     TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("none"));
