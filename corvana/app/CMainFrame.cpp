@@ -27,15 +27,6 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame() = default;
 
-bool CMainFrame::IsDialogOpen()
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows)
-        if (window->objectName() == QLatin1String("CorvanaDlg") && window->isVisible())
-            return true;
-    return false;
-}
-
 bool CMainFrame::IsClosing()
 {
     return g_closing;
@@ -70,7 +61,7 @@ void CMainFrame::OnHookKey(unsigned flags, unsigned scanCode)
 
 void CMainFrame::OnShowDialog()
 {
-    if (IsDialogOpen())
+    if (CCorvanaDlg::IsAnyOpen())
         return;
     OpenMainDialog();
 }

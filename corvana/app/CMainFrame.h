@@ -20,8 +20,6 @@ public:
     // handled runs once the request has been carried out, just before the event loop ends.
     void RequestClose(std::function<void()> handled = {});
 
-    // Whether a top-level window of the dialog class ("CorvanaDlg") is open.
-    static bool IsDialogOpen();
     // Set once a close request has arrived; a dialog that is just opening closes at once.
     static bool IsClosing();
 

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -28,26 +29,33 @@ DisplayPtr OpenDisplay()
     return DisplayPtr(XOpenDisplay(nullptr));
 }
 
-std::vector<Window> ReadWindowList(Display* display, Window window, const char* property)
+// The 32-bit items of a window property of the given type.
+template <typename Item>
+std::vector<Item> ReadProperty(Display* display, Window window, const char* property, Atom type)
 {
     const Atom atom = XInternAtom(display, property, True);
-    std::vector<Window> result;
+    std::vector<Item> result;
     if (atom == None)
         return result;
-    Atom type = None;
+    Atom actualType = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, atom, 0, 1 << 16, False, XA_WINDOW, &type, &format, &count, &remaining,
+    if (XGetWindowProperty(display, window, atom, 0, 1 << 16, False, type, &actualType, &format, &count, &remaining,
                            &raw) != Success)
         return result;
     std::unique_ptr<unsigned char, XFreer> data(raw);
-    if (type == XA_WINDOW && format == 32 && data) {
-        const auto* windows = reinterpret_cast<const Window*>(data.get());
-        result.assign(windows, windows + count);
+    if (actualType == type && format == 32 && data) {
+        const auto* items = reinterpret_cast<const Item*>(data.get());
+        result.assign(items, items + count);
     }
     return result;
+}
+
+std::vector<Window> ReadWindowList(Display* display, Window window, const char* property)
+{
+    return ReadProperty<Window>(display, window, property, XA_WINDOW);
 }
 
 // Top-level client windows: the window manager's list, or the root's children without one.
@@ -84,25 +92,8 @@ bool HasClass(Display* display, Window window, const char* name)
 
 bool HasWindowType(Display* display, Window window, Atom wanted)
 {
-    const Atom typeAtom = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
-    if (typeAtom == None)
-        return false;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display, window, typeAtom, 0, 64, False, XA_ATOM, &type, &format, &count, &remaining,
-                           &raw) != Success)
-        return false;
-    std::unique_ptr<unsigned char, XFreer> data(raw);
-    if (type != XA_ATOM || format != 32 || !data)
-        return false;
-    const auto* atoms = reinterpret_cast<const Atom*>(data.get());
-    for (unsigned long i = 0; i < count; ++i)
-        if (atoms[i] == wanted)
-            return true;
-    return false;
+    const std::vector<Atom> types = ReadProperty<Atom>(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+    return std::find(types.begin(), types.end(), wanted) != types.end();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // closing, session changes over D-Bus and the lights in the controller journal.
 #include "app/CAboutDlg.h"
 #include "app/CSettingsStore.h"
+#include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
@@ -18,17 +19,9 @@ using namespace corvana;
 
 namespace {
 
-// Runs the dialog modally; whileOpen runs once it is shown. The dialog is closed afterwards
-// with Escape unless the check closed it itself.
 void RunDialog(const std::function<void(CCorvanaDlg&)>& whileOpen)
 {
-    CCorvanaDlg dialog;
-    RunWhenShown(dialog, [&] {
-        whileOpen(dialog);
-        if (dialog.isVisible())
-            QTest::keyClick(&dialog, Qt::Key_Escape);
-    });
-    dialog.exec();
+    ::RunDialog(whileOpen, CloseBy::Escape);
 }
 
 CHoverButton* Button(CCorvanaDlg& dialog, int id)

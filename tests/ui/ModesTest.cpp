@@ -1,6 +1,7 @@
 // The main dialog's modes, recordings and photos with the synthetic webcam and microphone:
 // buttons clicked and keys typed through the X server, files checked with ffprobe, the lights
 // and the microphone in the controller journal.
+#include "DialogRunner.h"
 #include "MediaProbe.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramRunner.h"
@@ -64,15 +65,7 @@ protected:
     void WithDialog(int modeState, const std::function<void(CCorvanaDlg&)>& check)
     {
         env.SetUserSettings("[General]\nModeState=" + QByteArray::number(modeState) + "\n");
-        CCorvanaDlg dialog;
-        RunWhenShown(dialog, [&] {
-            // The window manager has placed it once it is active.
-            WaitFor([&] { return dialog.isActiveWindow(); }, 3000);
-            check(dialog);
-            if (dialog.isVisible())
-                dialog.OnExit();
-        });
-        dialog.exec();
+        RunDialog(check);
     }
 
     qsizetype JournalSize() const { return env.JournalBytes(QCoreApplication::applicationPid()).size(); }

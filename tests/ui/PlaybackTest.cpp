@@ -1,6 +1,7 @@
 // Playback through the real media player (mpv) under the window manager: Play starts it with the
 // selected file, steers it with Ctrl+P and Ctrl+S, Next and Previous hand it other files, the
 // play key's long press closes it; file names never reach a shell.
+#include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
@@ -86,14 +87,7 @@ protected:
     void WithDialog(const std::function<void(CCorvanaDlg&)>& check)
     {
         env.SetUserSettings("[General]\nModeState=0\n");
-        CCorvanaDlg dialog;
-        RunWhenShown(dialog, [&] {
-            WaitFor([&] { return dialog.isActiveWindow(); }, 3000);
-            check(dialog);
-            if (dialog.isVisible())
-                dialog.OnExit();
-        });
-        dialog.exec();
+        RunDialog(check);
     }
 
     TestEnvironment env;
