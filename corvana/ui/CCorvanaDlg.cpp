@@ -65,6 +65,33 @@ constexpr QPoint kVolumeLevelPosition{412, 402};
 constexpr int kVolumeLevelBitmap = 179;
 constexpr QRect kFileListRect{48, 464, 410, 122};
 
+// The skin without the pixels of its key colour (the colour at 0,0, give or take 16 per channel),
+// collected row by row as runs.
+QRegion SkinRegion(const QImage& skin)
+{
+    const QImage image = skin.convertToFormat(QImage::Format_RGB32);
+    const QRgb key = image.pixel(0, 0);
+    auto transparent = [key](QRgb pixel) {
+        auto within = [](int value, int base) { return value >= base && value <= std::min(base + 16, 255); };
+        return within(qRed(pixel), qRed(key)) && within(qGreen(pixel), qGreen(key)) && within(qBlue(pixel), qBlue(key));
+    };
+    QRegion region;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        int x = 0;
+        while (x < image.width()) {
+            while (x < image.width() && transparent(row[x]))
+                ++x;
+            const int start = x;
+            while (x < image.width() && !transparent(row[x]))
+                ++x;
+            if (x > start)
+                region += QRect(start, y, x - start, 1);
+        }
+    }
+    return region;
+}
+
 } // namespace
 
 CCorvanaDlg::CCorvanaDlg(QWidget* parent)
@@ -178,6 +205,8 @@ void CCorvanaDlg::OnSize()
     const int x = screenSize.width() / 2 - m_skinSize.width() / 2;
     const int y = screenSize.height() / 2 - m_skinSize.height() / 2;
     setFixedSize(m_skinSize);
+    // The skin's corners are in its key colour: the window takes the skin's rounded outline.
+    setMask(SkinRegion(BitmapImage(kSkinBitmapId)));
     move(x, y);
     raise();
 }

@@ -38,6 +38,11 @@ TEST_F(DialogTest, EveryControlSitsAtItsPlace)
 {
     RunDialog([](CCorvanaDlg& dialog) {
         EXPECT_EQ(dialog.size(), QSize(500, 618));
+        // Shaped to the skin: its key-coloured corners are cut away, the body stays.
+        EXPECT_FALSE(dialog.mask().contains(QPoint(0, 0)));
+        EXPECT_FALSE(dialog.mask().contains(QPoint(499, 617)));
+        EXPECT_TRUE(dialog.mask().contains(QPoint(250, 300)));
+        EXPECT_TRUE(dialog.mask().contains(QPoint(10, 0)));
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         EXPECT_EQ(dialog.pos(), QPoint(screen.width() / 2 - 250, screen.height() / 2 - 309));
         const struct {
