@@ -12,7 +12,7 @@ pkgs=(
   libgtest-dev googletest
   xvfb xauth openbox xdotool x11-utils wmctrl imagemagick
   dbus dbus-x11 pulseaudio pulseaudio-utils
-  mpv ffmpeg socat psmisc procps lsof
+  mpv ffmpeg socat psmisc procps lsof bc
   fonts-dejavu-core
 )
 missing=()

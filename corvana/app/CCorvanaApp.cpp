@@ -10,7 +10,10 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <X11/Xlib.h>
+
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -46,6 +49,21 @@ void RouteTerminationSignals(CMainFrame& frame)
         ::sigaction(signal, &action, nullptr);
 }
 
+// Whether the windowing system Qt will use can be reached; Qt itself aborts when it cannot.
+bool DisplayAvailable()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.startsWith("offscreen") || platform.startsWith("minimal") || platform.startsWith("vnc"))
+        return true;
+    if (platform.startsWith("wayland"))
+        return !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
 } // namespace
 
 QString CCorvanaApp::FileNameArgument(const QStringList& arguments)
@@ -77,6 +95,13 @@ int CCorvanaApp::Main(int argc, char* argv[])
             qCWarning(lcApp) << "no running instance could be reached and none could be started";
         ExitInstance();
         return outcome == CInstanceChannel::Outcome::Failed ? 1 : 0;
+    }
+
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "corvana: no display to show the main window on (DISPLAY is %s)\n",
+                     qEnvironmentVariableIsEmpty("DISPLAY") ? "not set" : "unreachable");
+        ExitInstance();
+        return 1;
     }
 
     QApplication application(argc, argv);

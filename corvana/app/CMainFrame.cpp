@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <malloc.h>
+
 namespace corvana {
 
 namespace {
@@ -77,6 +79,8 @@ void CMainFrame::OpenMainDialog()
         SetModeLED(1);
         dialog.exec();
     }
+    // What the dialog freed goes back to the system: the resident program waits small.
+    ::malloc_trim(0);
     m_hook.InstallKeyboardHook(this);
     m_dialogRunning = false;
     if (g_closing)

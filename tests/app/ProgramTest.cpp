@@ -98,6 +98,28 @@ TEST_F(ProgramTest, CloseWithoutInstanceEndsAtOnceWithLightsOff)
     EXPECT_FALSE(QFileInfo::exists(SocketPath()));
 }
 
+TEST_F(ProgramTest, WithoutADisplayItSaysSoAndEndsWithAnError)
+{
+    for (const char* display : {"", ":79"}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (*display)
+            environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        else
+            environment.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(environment);
+        process.start(CorvanaBinary());
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "it crashed";
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardError().contains("corvana: no display")) << display;
+    }
+    // The failed start left nothing behind that blocks a real one.
+    QProcess* resident = StartResident();
+    EXPECT_EQ(resident->state(), QProcess::Running);
+}
+
 TEST_F(ProgramTest, AKilledInstanceNeverBlocksTheNextStart)
 {
     QProcess* first = StartResident();

@@ -10,6 +10,7 @@
 #include "ui/CCorvanaDlg.h"
 #include "ui/CHoverButton.h"
 #include "ui/CPreviewArea.h"
+#include "res/Bitmaps.h"
 
 #include <QScreen>
 #include <QTimer>
@@ -60,6 +61,47 @@ TEST_F(DialogTest, EveryControlSitsAtItsPlace)
             auto* widget = dialog.findChild<QWidget*>(QString::number(control.id));
             ASSERT_NE(widget, nullptr) << control.id;
             EXPECT_EQ(widget->geometry(), control.rect) << control.id;
+        }
+    });
+}
+
+// Share of pixels that differ by more than a little between the screen and an image.
+double DifferingShare(const QImage& screen, const QPoint& at, const QImage& image)
+{
+    int differing = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb a = screen.pixel(at.x() + x, at.y() + y);
+            const QRgb b = image.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) > 8 || std::abs(qGreen(a) - qGreen(b)) > 8 || std::abs(qBlue(a) - qBlue(b)) > 8)
+                ++differing;
+        }
+    return static_cast<double>(differing) / (image.width() * image.height());
+}
+
+TEST_F(DialogTest, TheScreenShowsEachButtonsImageAtItsPlace)
+{
+    env.SetUserSettings("[General]\nModeState=1\n");
+    RunDialog([&](CCorvanaDlg& dialog) {
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0")});
+        QTest::qWait(200);  // let the last repaint reach the screen
+        const QString shot = env.Root() + QStringLiteral("/shot.png");
+        RunTool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(dialog.winId()), shot});
+        const QImage screen = QImage(shot).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(screen.size(), QSize(500, 618));
+        const struct {
+            int id;
+            int image;
+        } shown[] = {
+            {1028, 150}, {1029, 174}, {1030, 159}, {1031, 155} /* pushed: its pressed image */, {1032, 162},
+            {1033, 156}, {1023, 137}, {1024, 143}, {1027, 146}, {1025, 134}, {1026, 140}, {1036, 190},
+            {1037, 187}, {1021, 176},
+        };
+        for (const auto& entry : shown) {
+            const QWidget* control = dialog.findChild<QWidget*>(QString::number(entry.id));
+            ASSERT_NE(control, nullptr);
+            EXPECT_LT(DifferingShare(screen, control->pos(), BitmapImage(entry.image)), 0.02)
+                << "control " << entry.id << " does not show image " << entry.image;
         }
     });
 }
