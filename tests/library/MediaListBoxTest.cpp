@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <optional>
@@ -31,21 +30,36 @@ namespace {
 
 const QString kConfirm = QStringLiteral("Cancel the file?");
 const QString kInUse = QStringLiteral("This file is used by other application");
-const QString kBusyText = QString::fromStdString(std::generic_category().message(EBUSY));
+const QString kOld = QStringLiteral("061230-120000.wma");
+const QString kMid = QStringLiteral("061231-235905.wma");
+const QString kNew = QStringLiteral("070101-000000.wma");
 
-// Another process with the file open: reading (a player) or appending (a recorder).
+QString ErrorText(int error) { return QString::fromStdString(std::generic_category().message(error)); }
+
+// Who has the file open: another process reading it (a player) or appending to it (a recorder),
+// this process, or nobody because the file has vanished.
+enum class Holder { OtherReader, OtherWriter, ThisProcess, Vanished };
+
 class FileHolder {
 public:
-    enum class Access { Read, Write };
-    FileHolder(const QString& path, Access access)
+    FileHolder(const QString& path, Holder holder) : m_file(path)
     {
-        const QString redirect = access == Access::Read ? QStringLiteral("<") : QStringLiteral(">>");
-        const int fd = access == Access::Read ? 0 : 1;
-        m_process.start(QStringLiteral("/bin/sh"),
-                        {QStringLiteral("-c"), QStringLiteral("exec sleep 300 %1 \"$1\"").arg(redirect), QStringLiteral("holder"), path});
+        if (holder == Holder::ThisProcess) {
+            m_holding = m_file.open(QIODevice::Append);
+            return;
+        }
+        if (holder == Holder::Vanished) {
+            m_holding = QFile::remove(path);
+            return;
+        }
+        const bool read = holder == Holder::OtherReader;
+        m_process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                                    QStringLiteral("exec sleep 300 %1 \"$1\"").arg(read ? "<" : ">>"),
+                                                    QStringLiteral("holder"), path});
         const QString link = QStringLiteral("/proc/%1/fd/%2");
         m_holding = m_process.waitForStarted(5000) && QTest::qWaitFor([&] {
-            return QFileInfo(link.arg(m_process.processId()).arg(fd)).symLinkTarget() == QFileInfo(path).absoluteFilePath();
+            return QFileInfo(link.arg(m_process.processId()).arg(read ? 0 : 1)).symLinkTarget()
+                == QFileInfo(path).absoluteFilePath();
         }, 5000);
     }
     ~FileHolder()
@@ -56,6 +70,7 @@ public:
     bool IsHolding() const { return m_holding; }
 
 private:
+    QFile m_file;
     QProcess m_process;
     bool m_holding = false;
 };
@@ -64,6 +79,8 @@ struct SeenMenu {
     QString title;
     QStringList actions;
 };
+
+enum class Via { Key, Menu };
 
 class MediaListBoxTest : public ::testing::Test {
 protected:
@@ -77,12 +94,26 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_list));
     }
 
-    QString SoloPattern() const { return m_solo + QStringLiteral("*.wma"); }
     void Create(const QString& name, const QByteArray& content = "data") const
     {
         TestEnvironment::WriteFile(m_solo + name, content);
     }
     bool Exists(const QString& name) const { return QFileInfo::exists(m_solo + name); }
+    void Fill() { m_list.FillList(m_solo + QStringLiteral("*.wma")); }
+    void Fill(const QStringList& names)
+    {
+        for (const QString& name : names)
+            Create(name);
+        Fill();
+    }
+    // Empties the Solo folder and forgets the message boxes seen so far.
+    void Reset()
+    {
+        for (const QString& name : QDir(m_solo).entryList(QDir::Files))
+            QFile::remove(m_solo + name);
+        m_boxes.Clear();
+        m_boxes.SetAnswer(QMessageBox::Ok);
+    }
     QStringList Items() const
     {
         QStringList items;
@@ -90,8 +121,6 @@ protected:
             items << m_list.GetText(i);
         return items;
     }
-    int RowOf(const QString& name) const { return int(Items().indexOf(name)); }
-    void Fill() { m_list.FillList(SoloPattern()); }
     void PressDelete() { QTest::keyClick(&m_list, Qt::Key_Delete); }
 
     // Right-clicks `row` and, when a menu comes up, chooses its item or closes it.
@@ -103,10 +132,9 @@ protected:
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             if (!menu || seen)
                 return;
-            SeenMenu found{menu->title(), {}};
+            seen = SeenMenu{menu->title(), {}};
             for (QAction* action : menu->actions())
-                found.actions << action->text();
-            seen = found;
+                seen->actions << action->text();
             if (choose && !menu->actions().isEmpty())
                 QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().first()).center());
             else
@@ -118,6 +146,25 @@ protected:
         return seen;
     }
 
+    // Deletes the selected file with the Delete key or through the context menu, opened over
+    // `clickRow` (the selected row when negative).
+    void Delete(Via via, int clickRow = -1)
+    {
+        if (via == Via::Key)
+            return PressDelete();
+        const std::optional<SeenMenu> menu = RightClick(clickRow >= 0 ? clickRow : m_list.GetCurSel(), true);
+        ASSERT_TRUE(menu.has_value());
+        EXPECT_EQ(menu->title, QStringLiteral("Delete"));
+        EXPECT_EQ(menu->actions, QStringList{QStringLiteral("delete")});
+    }
+
+    static void ExpectWarning(const SeenMessageBox& box, QMessageBox::StandardButtons buttons)
+    {
+        EXPECT_EQ(box.caption, QStringLiteral("Corvana"));
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+        EXPECT_EQ(box.buttons, buttons);
+    }
+
     TestEnvironment m_env;
     QString m_solo;
     CMediaListBox m_list;
@@ -125,50 +172,23 @@ protected:
     MessageBoxWatcher& m_boxes = *m_watcher;
 };
 
-TEST_F(MediaListBoxTest, ListsMatchingNamesSortedWithoutCaseAndSelectsTheLast)
+TEST_F(MediaListBoxTest, FillListSortsMatchingNamesWithoutCaseAndSelectsTheLastOrNothing)
 {
-    Create(QStringLiteral("061231-235905.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("Holiday Copy.WMA"));
-    Create(QStringLiteral("b.wma"));
-    Create(QStringLiteral("a2.Wma"));
-    Create(QStringLiteral("other.wmv"));
-    Create(QStringLiteral("note.wma.txt"));
-    Create(QStringLiteral("wma"));
-    Fill();
-    EXPECT_EQ(Items(), (QStringList{QStringLiteral("061230-120000.wma"), QStringLiteral("061231-235905.wma"),
-                                    QStringLiteral("070101-000000.wma"), QStringLiteral("a2.Wma"), QStringLiteral("b.wma"),
+    const QString video = MediaFolders::ModeFolder(MediaMode::Video) + MediaFolders::ListingPattern(MediaMode::Video);
+    for (const QString& empty : {m_solo + QStringLiteral("*.wma"), m_env.Root() + QStringLiteral("/absent/*.wma")}) {
+        m_list.FillList(empty);
+        EXPECT_EQ(m_list.GetCount(), 0);
+        EXPECT_EQ(m_list.GetCurSel(), -1);
+    }
+    Fill({kMid, kOld, QStringLiteral("Holiday Copy.WMA"), QStringLiteral("b.wma"), QStringLiteral("a2.Wma"),
+          QStringLiteral("other.wmv"), QStringLiteral("note.wma.txt"), QStringLiteral("wma")});
+    EXPECT_EQ(m_list.SetCurSel(0), 0);
+    Fill({kNew});  // a refill replaces the content and selects the last again
+    EXPECT_EQ(Items(), (QStringList{kOld, kMid, kNew, QStringLiteral("a2.Wma"), QStringLiteral("b.wma"),
                                     QStringLiteral("Holiday Copy.WMA")}));
     EXPECT_EQ(m_list.GetCurSel(), 5);
     EXPECT_EQ(m_list.currentRow(), 5);
-    EXPECT_TRUE(m_boxes.Seen().isEmpty());
-}
-
-TEST_F(MediaListBoxTest, RefillReplacesContentAndSelectsTheNewestAgain)
-{
-    Create(QStringLiteral("061231-235905.wma"));
-    Create(QStringLiteral("061230-120000.wma"));
-    Fill();
-    EXPECT_EQ(m_list.SetCurSel(0), 0);
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    EXPECT_EQ(m_list.GetCount(), 3);
-    EXPECT_EQ(m_list.GetCurSel(), 2);
-    EXPECT_EQ(m_list.GetText(2), QStringLiteral("070101-000000.wma"));
-
-    // Another mode's folder replaces everything.
-    m_list.FillList(MediaFolders::ModeFolder(MediaMode::Video) + MediaFolders::ListingPattern(MediaMode::Video));
-    EXPECT_EQ(m_list.GetCount(), 0);
-    EXPECT_EQ(m_list.GetCurSel(), -1);
-}
-
-TEST_F(MediaListBoxTest, EmptyOrMissingFolderGivesNoSelectionAndNoMessage)
-{
-    Fill();
-    EXPECT_EQ(m_list.GetCount(), 0);
-    EXPECT_EQ(m_list.GetCurSel(), -1);
-    m_list.FillList(m_env.Root() + QStringLiteral("/absent/*.wma"));
+    m_list.FillList(video);  // another mode's empty folder replaces everything
     EXPECT_EQ(m_list.GetCount(), 0);
     EXPECT_EQ(m_list.GetCurSel(), -1);
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
@@ -176,11 +196,7 @@ TEST_F(MediaListBoxTest, EmptyOrMissingFolderGivesNoSelectionAndNoMessage)
 
 TEST_F(MediaListBoxTest, StandardQueriesAndTypeAhead)
 {
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("alpha.wma"));
-    Create(QStringLiteral("beta.wma"));
-    Create(QStringLiteral("gamma.wma"));
-    Fill();
+    Fill({kOld, QStringLiteral("alpha.wma"), QStringLiteral("beta.wma"), QStringLiteral("gamma.wma")});
     EXPECT_EQ(m_list.GetText(7), QString());
     EXPECT_EQ(m_list.SetCurSel(9), -1);
     EXPECT_EQ(m_list.GetCurSel(), -1);
@@ -188,7 +204,6 @@ TEST_F(MediaListBoxTest, StandardQueriesAndTypeAhead)
     QTest::keyClick(&m_list, Qt::Key_B);
     EXPECT_EQ(m_list.GetText(m_list.GetCurSel()), QStringLiteral("beta.wma"));
     QTest::keyClick(&m_list, Qt::Key_End);
-    EXPECT_EQ(m_list.GetCurSel(), 3);
     QTest::keyClick(&m_list, Qt::Key_Down);
     EXPECT_EQ(m_list.GetCurSel(), 3);
     QTest::keyClick(&m_list, Qt::Key_Home);
@@ -198,8 +213,7 @@ TEST_F(MediaListBoxTest, StandardQueriesAndTypeAhead)
 
 TEST_F(MediaListBoxTest, DoubleClickWithTheLeftButtonIsReported)
 {
-    Create(QStringLiteral("061230-120000.wma"));
-    Fill();
+    Fill({kOld});
     QSignalSpy spy(&m_list, &CMediaListBox::DoubleClicked);
     const QPoint at = m_list.visualItemRect(m_list.item(0)).center();
     QTest::mouseClick(m_list.viewport(), Qt::LeftButton, {}, at);
@@ -209,203 +223,91 @@ TEST_F(MediaListBoxTest, DoubleClickWithTheLeftButtonIsReported)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST_F(MediaListBoxTest, DeleteKeyWithOkRemovesTheFileAndSelectsTheLast)
+TEST_F(MediaListBoxTest, DeleteAsksThenRemovesTheSelectedFileAndSelectsTheLast)
 {
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("061231-235905.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(1);
-    PressDelete();
-    ASSERT_EQ(m_boxes.Seen().size(), 1);
-    const SeenMessageBox& box = m_boxes.Seen().first();
-    EXPECT_EQ(box.caption, QStringLiteral("Corvana"));
-    EXPECT_EQ(box.text, kConfirm);
-    EXPECT_EQ(box.icon, QMessageBox::Warning);
-    EXPECT_EQ(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
-    EXPECT_FALSE(Exists(QStringLiteral("061231-235905.wma")));
-    EXPECT_EQ(Items(), (QStringList{QStringLiteral("061230-120000.wma"), QStringLiteral("070101-000000.wma")}));
-    EXPECT_EQ(m_list.GetCurSel(), 1);
+    for (const Via via : {Via::Key, Via::Menu}) {
+        SCOPED_TRACE(via == Via::Key ? "Delete key" : "context menu");
+        Reset();
+        Fill({kOld, kMid, kNew});
+        m_list.SetCurSel(0);
+        m_boxes.SetAnswer(QMessageBox::Cancel);
+        Delete(via);
+        EXPECT_EQ(m_boxes.Texts(), QStringList{kConfirm});
+        EXPECT_TRUE(Exists(kOld));
+        EXPECT_EQ(m_list.GetCurSel(), 2);  // refilled all the same
+
+        m_boxes.Clear();
+        m_boxes.SetAnswer(QMessageBox::Ok);
+        m_list.SetCurSel(0);
+        Delete(via, 2);  // the menu acts on the selected item, not the clicked one
+        ASSERT_EQ(m_boxes.Seen().size(), 1);
+        EXPECT_EQ(m_boxes.Seen().first().text, kConfirm);
+        ExpectWarning(m_boxes.Seen().first(), QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_FALSE(Exists(kOld));
+        EXPECT_EQ(Items(), (QStringList{kMid, kNew}));
+        EXPECT_EQ(m_list.GetCurSel(), 1);  // the last, not the neighbour of the deleted one
+    }
 }
 
-TEST_F(MediaListBoxTest, DeleteKeyWithCancelKeepsTheFileButRefills)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    m_boxes.SetAnswer(QMessageBox::Cancel);
-    PressDelete();
-    EXPECT_EQ(m_boxes.Texts(), QStringList{kConfirm});
-    EXPECT_TRUE(Exists(QStringLiteral("061230-120000.wma")));
-    EXPECT_EQ(m_list.GetCount(), 2);
-    EXPECT_EQ(m_list.GetCurSel(), 1);
-}
-
-TEST_F(MediaListBoxTest, DeleteKeyDoesNothingWithoutSelectionOrMode)
+TEST_F(MediaListBoxTest, NothingHappensWithoutSelectionOrMode)
 {
     PressDelete();
-    Create(QStringLiteral("061230-120000.wma"));
-    Fill();
+    EXPECT_FALSE(RightClick(-1, false).has_value());
+    Fill({kOld});
     m_list.SetCurSel(-1);
     PressDelete();
+    EXPECT_FALSE(RightClick(0, false).has_value());
+    EXPECT_EQ(m_list.GetCurSel(), -1);  // the right button does not select
     m_list.SetCurSel(0);
     m_list.SetMode(4);
     PressDelete();
-    QTest::qWait(50);
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
-    EXPECT_TRUE(Exists(QStringLiteral("061230-120000.wma")));
+    EXPECT_TRUE(Exists(kOld));
 }
 
-TEST_F(MediaListBoxTest, DeleteKeyRefusesAFileOpenInAnotherProcessAndStops)
+// The Delete key reports the system's reason and stops; the menu calls every failure "in use"
+// and refills.
+TEST_F(MediaListBoxTest, FileOpenElsewhereOrVanishedIsReportedAndNothingIsLost)
 {
-    for (FileHolder::Access access : {FileHolder::Access::Read, FileHolder::Access::Write}) {
-        m_boxes.Clear();
-        Create(QStringLiteral("061230-120000.wma"));
-        Create(QStringLiteral("070101-000000.wma"), "being written");
-        Fill();
-        const FileHolder holder(m_solo + QStringLiteral("070101-000000.wma"), access);
-        ASSERT_TRUE(holder.IsHolding());
-        m_list.SetCurSel(1);
-        Create(QStringLiteral("080101-000000.wma"));  // appears only if the list were refilled
-        PressDelete();
-        ASSERT_EQ(m_boxes.Seen().size(), 2);
-        const SeenMessageBox& report = m_boxes.Seen().at(1);
-        EXPECT_EQ(report.caption, QStringLiteral("Corvana"));
-        EXPECT_TRUE(report.text.contains(m_solo + QStringLiteral("070101-000000.wma"))) << report.text.toStdString();
-        EXPECT_TRUE(report.text.contains(kBusyText)) << report.text.toStdString();
-        EXPECT_EQ(report.icon, QMessageBox::Warning);
-        EXPECT_EQ(report.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        EXPECT_EQ(TestEnvironment::ReadFile(m_solo + QStringLiteral("070101-000000.wma")), QByteArray("being written"));
-        EXPECT_EQ(m_list.GetCount(), 2);
-        EXPECT_EQ(m_list.GetCurSel(), 1);
-        QFile::remove(m_solo + QStringLiteral("080101-000000.wma"));
+    const QString decoy = QStringLiteral("080101-000000.wma");  // listed only after a refill
+    for (const Via via : {Via::Key, Via::Menu}) {
+        for (const Holder holder : {Holder::OtherReader, Holder::OtherWriter, Holder::ThisProcess, Holder::Vanished}) {
+            SCOPED_TRACE(testing::Message() << (via == Via::Key ? "Delete key" : "context menu") << ", holder "
+                                            << int(holder));
+            Reset();
+            Create(kOld, "being used");
+            Fill({kNew});
+            const FileHolder hold(m_solo + kOld, holder);
+            ASSERT_TRUE(hold.IsHolding());
+            m_list.SetCurSel(0);
+            Create(decoy);
+            Delete(via);
+            ASSERT_EQ(m_boxes.Seen().size(), 2);
+            const SeenMessageBox& report = m_boxes.Seen().at(1);
+            ExpectWarning(report, QMessageBox::Ok);
+            if (holder != Holder::Vanished) {
+                EXPECT_EQ(TestEnvironment::ReadFile(m_solo + kOld), QByteArray("being used"));
+            }
+            if (via == Via::Key) {
+                EXPECT_TRUE(report.text.contains(m_solo + kOld)) << report.text.toStdString();
+                EXPECT_TRUE(report.text.contains(ErrorText(holder == Holder::Vanished ? ENOENT : EBUSY)))
+                    << report.text.toStdString();
+                EXPECT_EQ(Items(), (QStringList{kOld, kNew}));
+                EXPECT_EQ(m_list.GetCurSel(), 0);
+            } else {
+                EXPECT_EQ(report.text, kInUse);
+                EXPECT_EQ(Items(), (holder == Holder::Vanished ? QStringList{kNew, decoy} : QStringList{kOld, kNew, decoy}));
+                EXPECT_EQ(m_list.GetCurSel(), m_list.GetCount() - 1);
+            }
+        }
     }
-}
-
-TEST_F(MediaListBoxTest, DeleteKeyReportsAFileThatIsAlreadyGone)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    QFile::remove(m_solo + QStringLiteral("061230-120000.wma"));
-    PressDelete();
-    ASSERT_EQ(m_boxes.Seen().size(), 2);
-    EXPECT_TRUE(m_boxes.Seen().at(1).text.contains(QString::fromStdString(std::generic_category().message(ENOENT))));
-    EXPECT_EQ(m_list.GetCount(), 2);
-    EXPECT_EQ(m_list.GetCurSel(), 0);
-}
-
-TEST_F(MediaListBoxTest, FileOpenInThisProcessIsInUseOnBothPaths)
-{
-    Create(QStringLiteral("061230-120000.wma"), "recording");
-    Fill();
-    QFile recording(m_solo + QStringLiteral("061230-120000.wma"));
-    ASSERT_TRUE(recording.open(QIODevice::Append));
-    PressDelete();
-    ASSERT_EQ(m_boxes.Seen().size(), 2);
-    EXPECT_TRUE(m_boxes.Seen().at(1).text.contains(kBusyText));
-    m_boxes.Clear();
-    ASSERT_TRUE(RightClick(0, true).has_value());
-    EXPECT_EQ(m_boxes.Texts(), (QStringList{kConfirm, kInUse}));
-    EXPECT_TRUE(Exists(QStringLiteral("061230-120000.wma")));
-}
-
-TEST_F(MediaListBoxTest, ContextMenuHasOneDeleteItemAndRemovesTheFile)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("061231-235905.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    const std::optional<SeenMenu> menu = RightClick(0, true);
-    ASSERT_TRUE(menu.has_value());
-    EXPECT_EQ(menu->title, QStringLiteral("Delete"));
-    EXPECT_EQ(menu->actions, QStringList{QStringLiteral("delete")});
-    ASSERT_EQ(m_boxes.Seen().size(), 1);
-    EXPECT_EQ(m_boxes.Seen().first().text, kConfirm);
-    EXPECT_EQ(m_boxes.Seen().first().icon, QMessageBox::Warning);
-    EXPECT_EQ(m_boxes.Seen().first().buttons, QMessageBox::Ok | QMessageBox::Cancel);
-    EXPECT_FALSE(Exists(QStringLiteral("061230-120000.wma")));
-    EXPECT_EQ(m_list.GetCount(), 2);
-    EXPECT_EQ(m_list.GetCurSel(), 1);  // the last, not the neighbour of the deleted one
-}
-
-TEST_F(MediaListBoxTest, ContextMenuActsOnTheSelectedItemNotTheClickedOne)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("061231-235905.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    ASSERT_TRUE(RightClick(2, true).has_value());
-    EXPECT_FALSE(Exists(QStringLiteral("061230-120000.wma")));
-    EXPECT_TRUE(Exists(QStringLiteral("070101-000000.wma")));
-}
-
-TEST_F(MediaListBoxTest, ContextMenuWithCancelKeepsTheFileButRefills)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    m_boxes.SetAnswer(QMessageBox::Cancel);
-    ASSERT_TRUE(RightClick(0, true).has_value());
-    EXPECT_TRUE(Exists(QStringLiteral("061230-120000.wma")));
-    EXPECT_EQ(m_list.GetCurSel(), 1);
-}
-
-TEST_F(MediaListBoxTest, NoContextMenuWithoutSelection)
-{
-    EXPECT_FALSE(RightClick(-1, false).has_value());
-    Create(QStringLiteral("061230-120000.wma"));
-    Fill();
-    m_list.SetCurSel(-1);
-    EXPECT_FALSE(RightClick(0, false).has_value());
-    EXPECT_EQ(m_list.GetCurSel(), -1);  // the right button does not select
-    EXPECT_TRUE(m_boxes.Seen().isEmpty());
-}
-
-TEST_F(MediaListBoxTest, ContextMenuRefusesAFileOpenInAnotherProcessAndRefills)
-{
-    for (FileHolder::Access access : {FileHolder::Access::Read, FileHolder::Access::Write}) {
-        m_boxes.Clear();
-        Create(QStringLiteral("061230-120000.wma"), "playing");
-        Create(QStringLiteral("070101-000000.wma"));
-        Fill();
-        const FileHolder holder(m_solo + QStringLiteral("061230-120000.wma"), access);
-        ASSERT_TRUE(holder.IsHolding());
-        m_list.SetCurSel(0);
-        ASSERT_TRUE(RightClick(0, true).has_value());
-        ASSERT_EQ(m_boxes.Seen().size(), 2);
-        const SeenMessageBox& report = m_boxes.Seen().at(1);
-        EXPECT_EQ(report.text, kInUse);
-        EXPECT_EQ(report.caption, QStringLiteral("Corvana"));
-        EXPECT_EQ(report.icon, QMessageBox::Warning);
-        EXPECT_EQ(report.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        EXPECT_EQ(TestEnvironment::ReadFile(m_solo + QStringLiteral("061230-120000.wma")), QByteArray("playing"));
-        EXPECT_EQ(m_list.GetCurSel(), 1);
-    }
-}
-
-TEST_F(MediaListBoxTest, ContextMenuCallsAVanishedFileInUse)
-{
-    Create(QStringLiteral("061230-120000.wma"));
-    Create(QStringLiteral("070101-000000.wma"));
-    Fill();
-    m_list.SetCurSel(0);
-    QFile::remove(m_solo + QStringLiteral("061230-120000.wma"));
-    ASSERT_TRUE(RightClick(0, true).has_value());
-    EXPECT_EQ(m_boxes.Texts(), (QStringList{kConfirm, kInUse}));
-    EXPECT_EQ(Items(), QStringList{QStringLiteral("070101-000000.wma")});
 }
 
 TEST_F(MediaListBoxTest, ModeSwitchDuringTheQuestionDeletesTheAskedFileAndRefillsItsMode)
 {
-    Create(QStringLiteral("061230-120000.wma"));
-    TestEnvironment::WriteFile(MediaFolders::ModeFolder(MediaMode::Video) + QStringLiteral("061230-120000.wmv"), "video");
-    Fill();
+    const QString video = MediaFolders::ModeFolder(MediaMode::Video);
+    TestEnvironment::WriteFile(video + QStringLiteral("061230-120000.wmv"), "video");
+    Fill({kOld});
     m_list.SetCurSel(0);
     // While the question is open the dialog switches to Video, then the user answers OK.
     m_watcher.reset();
@@ -417,14 +319,14 @@ TEST_F(MediaListBoxTest, ModeSwitchDuringTheQuestionDeletesTheAskedFileAndRefill
             return;
         switched = true;
         m_list.SetMode(ToInt(MediaMode::Video));
-        m_list.FillList(MediaFolders::ModeFolder(MediaMode::Video) + MediaFolders::ListingPattern(MediaMode::Video));
+        m_list.FillList(video + MediaFolders::ListingPattern(MediaMode::Video));
         QMetaObject::invokeMethod(box->button(QMessageBox::Ok), "click", Qt::QueuedConnection);
     });
     switcher.start(10);
     PressDelete();
     EXPECT_TRUE(switched);
-    EXPECT_FALSE(Exists(QStringLiteral("061230-120000.wma")));
-    EXPECT_TRUE(QFileInfo::exists(MediaFolders::ModeFolder(MediaMode::Video) + QStringLiteral("061230-120000.wmv")));
+    EXPECT_FALSE(Exists(kOld));
+    EXPECT_TRUE(QFileInfo::exists(video + QStringLiteral("061230-120000.wmv")));
     EXPECT_EQ(m_list.GetCount(), 0);  // the Solo folder, now empty
 }
 
@@ -448,27 +350,23 @@ TEST_F(MediaListBoxTest, StrangeNamesAreHandledExactlyOrNotListed)
         }
     }
     Fill();
-    std::set<QByteArray> listed;
+    std::set<QByteArray> listed, expected(strange.begin(), strange.end());
     for (const QString& item : Items())
         listed.insert(QFile::encodeName(item));
-    std::set<QByteArray> expected(strange.begin(), strange.end());
     expected.insert(decoys.begin(), decoys.end());
     EXPECT_EQ(listed, expected);
 
     for (const QByteArray& name : strange) {
+        SCOPED_TRACE(name.constData());
         m_boxes.Clear();
-        const int row = RowOf(QFile::decodeName(name));
-        ASSERT_GE(row, 0) << name.constData();
+        const int row = int(Items().indexOf(QFile::decodeName(name)));
+        ASSERT_GE(row, 0);
         m_list.SetCurSel(row);
-        if (name.startsWith('-')) {
-            ASSERT_TRUE(RightClick(row, true).has_value());
-        } else {
-            PressDelete();
-        }
-        EXPECT_EQ(m_boxes.Texts(), QStringList{kConfirm}) << name.constData();
+        Delete(name.startsWith('-') ? Via::Menu : Via::Key);
+        EXPECT_EQ(m_boxes.Texts(), QStringList{kConfirm});
         onDisk.erase(name);
         struct stat info {};
-        EXPECT_NE(::stat((folder + name).constData(), &info), 0) << name.constData();
+        EXPECT_NE(::stat((folder + name).constData(), &info), 0);
         // Everything else is still there with its own content.
         for (const QByteArray& other : onDisk) {
             QFile file(QFile::decodeName(folder + other));
@@ -495,7 +393,7 @@ TEST_F(MediaListBoxTest, LongMediaPathsWork)
     const QString solo = MediaFolders::ModeFolder(MediaMode::Solo);
     ASSERT_GT(solo.size(), 300);
     const QString name = QString(200, QLatin1Char('n')) + QStringLiteral(".wma");
-    TestEnvironment::WriteFile(solo + QStringLiteral("061230-120000.wma"), "a");
+    TestEnvironment::WriteFile(solo + kOld, "a");
     TestEnvironment::WriteFile(solo + name, "b");
     m_list.FillList(solo + QStringLiteral("*.wma"));
     ASSERT_EQ(m_list.GetCount(), 2);
@@ -551,16 +449,19 @@ TEST(LongPathTest, FolderBeyondPathMaxIsListedAndItsFilesRemoved)
 
 TEST(WildcardTest, MatchesLikeTheListingPatterns)
 {
-    EXPECT_TRUE(FolderListing::WildcardMatch(u"061231-235905.wma", u"*.wma"));
-    EXPECT_TRUE(FolderListing::WildcardMatch(u"X.WMA", u"*.wma"));
-    EXPECT_TRUE(FolderListing::WildcardMatch(u".wma", u"*.wma"));
-    EXPECT_TRUE(FolderListing::WildcardMatch(u"a.wma.wma", u"*.wma"));
-    EXPECT_FALSE(FolderListing::WildcardMatch(u"a.wmav", u"*.wma"));
-    EXPECT_FALSE(FolderListing::WildcardMatch(u"a.wm", u"*.wma"));
-    EXPECT_FALSE(FolderListing::WildcardMatch(u"awma", u"*.wma"));
-    EXPECT_TRUE(FolderListing::WildcardMatch(u"ab.jpg", u"a?.JPG"));
-    EXPECT_FALSE(FolderListing::WildcardMatch(u"abc.jpg", u"a?.jpg"));
-    EXPECT_TRUE(FolderListing::WildcardMatch(u"\u00c9T\u00c9.WMV", u"\u00e9t\u00e9.*"));
+    const struct {
+        const char16_t* name;
+        const char16_t* pattern;
+        bool matches;
+    } cases[] = {
+        {u"061231-235905.wma", u"*.wma", true}, {u"X.WMA", u"*.wma", true},   {u".wma", u"*.wma", true},
+        {u"a.wma.wma", u"*.wma", true},         {u"a.wmav", u"*.wma", false}, {u"a.wm", u"*.wma", false},
+        {u"awma", u"*.wma", false},             {u"ab.jpg", u"a?.JPG", true}, {u"abc.jpg", u"a?.jpg", false},
+        {u"\u00c9T\u00c9.WMV", u"\u00e9t\u00e9.*", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FolderListing::WildcardMatch(c.name, c.pattern), c.matches)
+            << QString::fromUtf16(c.name).toStdString() << " / " << QString::fromUtf16(c.pattern).toStdString();
 }
 
 } // namespace

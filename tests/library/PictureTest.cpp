@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -21,13 +22,8 @@ namespace {
 const QString kNoMemory = QStringLiteral("Can not allocate enough memory\t");
 const QString kUnsupported = QStringLiteral("IPicture interface is not supported\t");
 
-int DotsPerMeter(int dpi)
-{
-    return qRound(dpi / 0.0254);
-}
-
 // Four quadrants: red, green / blue, yellow.
-QImage Quadrants(int width, int height, int dpi)
+QImage Quadrants(int width, int height, int dpi = 96)
 {
     QImage image(width, height, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -36,8 +32,8 @@ QImage Quadrants(int width, int height, int dpi)
     painter.fillRect(0, height / 2, width / 2, height - height / 2, Qt::blue);
     painter.fillRect(width / 2, height / 2, width - width / 2, height - height / 2, Qt::yellow);
     painter.end();
-    image.setDotsPerMeterX(DotsPerMeter(dpi));
-    image.setDotsPerMeterY(DotsPerMeter(dpi));
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
     return image;
 }
 
@@ -62,33 +58,21 @@ quint32 Crc32(const QByteArray& bytes)
     return ~crc;
 }
 
-quint32 ReadBigEndian(const QByteArray& bytes, qsizetype at)
-{
-    return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 | quint32(quint8(bytes[at + 2])) << 8
-        | quint32(quint8(bytes[at + 3]));
-}
-
-void WriteBigEndian(QByteArray& bytes, qsizetype at, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = char(value >> (24 - 8 * i));
-}
-
 // The PNG's chunks rewritten: without pHYs, and with IHDR claiming another size (CRC fixed).
 QByteArray RewritePng(const QByteArray& png, bool dropResolution, QSize claimed = {})
 {
     QByteArray out = png.left(8);
     for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = ReadBigEndian(png, at);
+        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
         QByteArray chunk = png.mid(at, length + 12);
         const QByteArray type = chunk.mid(4, 4);
         at += length + 12;
         if (type == "pHYs" && dropResolution)
             continue;
         if (type == "IHDR" && claimed.isValid()) {
-            WriteBigEndian(chunk, 8, quint32(claimed.width()));
-            WriteBigEndian(chunk, 12, quint32(claimed.height()));
-            WriteBigEndian(chunk, 8 + length, Crc32(chunk.mid(4, length + 4)));
+            qToBigEndian(quint32(claimed.width()), chunk.data() + 8);
+            qToBigEndian(quint32(claimed.height()), chunk.data() + 12);
+            qToBigEndian(Crc32(chunk.mid(4, length + 4)), chunk.data() + 8 + length);
         }
         out += chunk;
     }
@@ -100,10 +84,8 @@ QByteArray ClaimJpegSize(QByteArray jpeg, int width, int height)
 {
     const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
     EXPECT_GT(sof, 0);
-    jpeg[sof + 5] = char(height >> 8);
-    jpeg[sof + 6] = char(height);
-    jpeg[sof + 7] = char(width >> 8);
-    jpeg[sof + 8] = char(width);
+    qToBigEndian(quint16(height), jpeg.data() + sof + 5);
+    qToBigEndian(quint16(width), jpeg.data() + sof + 7);
     return jpeg;
 }
 
@@ -120,6 +102,7 @@ protected:
         TestEnvironment::WriteFile(path, bytes);
         return path;
     }
+    QSize Sizes() const { return {m_picture.m_widthPx, m_picture.m_heightPx}; }
 
     TestEnvironment m_env;
     MessageBoxWatcher m_boxes{QMessageBox::Ok};
@@ -128,60 +111,56 @@ protected:
 
 TEST_F(PictureTest, PhotoSizesAreThePixelsAt96DotsPerInchAndOnEachDevice)
 {
-    const QByteArray jpeg = Encode(Quadrants(640, 480, 96), "JPEG");
-    const QString path = Write(QStringLiteral("061231-235905.jpg"), jpeg);
-    ASSERT_TRUE(m_picture.Load(path));
+    const QByteArray jpeg = Encode(Quadrants(640, 480), "JPEG");
+    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("061231-235905.jpg"), jpeg)));
     ASSERT_TRUE(m_picture.m_image.has_value());
     EXPECT_EQ(m_picture.m_image->size(), QSize(640, 480));
-    EXPECT_EQ(m_picture.m_widthPx, 640);
-    EXPECT_EQ(m_picture.m_heightPx, 480);
+    EXPECT_EQ(Sizes(), QSize(640, 480));
     EXPECT_EQ(m_picture.m_dataSize, jpeg.size());
 
     // 16933 x 12700 hundredths of a millimetre on a 120-dpi screen.
-    QImage screen120(10, 10, QImage::Format_RGB32);
-    screen120.setDotsPerMeterX(DotsPerMeter(120));
-    screen120.setDotsPerMeterY(DotsPerMeter(120));
+    QImage screen120 = Quadrants(10, 10, 120);
     ASSERT_TRUE(m_picture.MeasureOnDevice(&screen120));
-    EXPECT_EQ(m_picture.m_widthPx, 800);
-    EXPECT_EQ(m_picture.m_heightPx, 600);
+    EXPECT_EQ(Sizes(), QSize(800, 600));
 
     QPdfWriter printer(m_env.Root() + QStringLiteral("/out.pdf"));
     printer.setResolution(600);
     ASSERT_TRUE(m_picture.MeasureOnDevice(&printer));
-    EXPECT_EQ(m_picture.m_widthPx, 640);
-    EXPECT_EQ(m_picture.m_heightPx, 480);
+    EXPECT_EQ(Sizes(), QSize(640, 480));
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
 }
 
 TEST_F(PictureTest, PictureResolutionScalesTheSizeAndNoResolutionMeans96)
 {
     ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("72dpi.jpg"), Encode(Quadrants(640, 480, 72), "JPEG"))));
-    EXPECT_EQ(m_picture.m_widthPx, 853);
-    EXPECT_EQ(m_picture.m_heightPx, 640);
+    EXPECT_EQ(Sizes(), QSize(853, 640));
 
     const QByteArray bare = RewritePng(Encode(Quadrants(640, 480, 300), "PNG"), true);
     ASSERT_FALSE(bare.contains("pHYs"));
     ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("bare.png"), bare)));
-    EXPECT_EQ(m_picture.m_widthPx, 640);
-    EXPECT_EQ(m_picture.m_heightPx, 480);
+    EXPECT_EQ(Sizes(), QSize(640, 480));
 }
 
 TEST_F(PictureTest, DrawStretchesTheWholePictureIntoTheRectangleOnly)
 {
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("q.png"), Encode(Quadrants(640, 480, 96), "PNG"))));
+    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("q.png"), Encode(Quadrants(640, 480), "PNG"))));
     QImage canvas(400, 300, QImage::Format_RGB32);
     canvas.fill(Qt::magenta);
     QPainter painter(&canvas);
     ASSERT_TRUE(m_picture.Draw(&painter, QRect(10, 20, 320, 239)));
     painter.end();
-    EXPECT_TRUE(Near(canvas.pixel(10 + 80, 20 + 60), Qt::red));
-    EXPECT_TRUE(Near(canvas.pixel(10 + 240, 20 + 60), Qt::green));
-    EXPECT_TRUE(Near(canvas.pixel(10 + 80, 20 + 180), Qt::blue));
-    EXPECT_TRUE(Near(canvas.pixel(10 + 240, 20 + 180), Qt::yellow));
-    EXPECT_TRUE(Near(canvas.pixel(10, 20), Qt::red));
-    EXPECT_TRUE(Near(canvas.pixel(329, 258), Qt::yellow));
-    for (const QPoint& outside : {QPoint(9, 20), QPoint(10, 19), QPoint(330, 258), QPoint(329, 259), QPoint(399, 299)})
-        EXPECT_EQ(canvas.pixel(outside), QColor(Qt::magenta).rgb()) << outside.x() << "," << outside.y();
+    // Quadrant centres and the rectangle's corners inside; magenta, untouched, just outside.
+    const std::pair<QPoint, Qt::GlobalColor> expected[] = {
+        {{90, 80}, Qt::red}, {{250, 80}, Qt::green}, {{90, 200}, Qt::blue}, {{250, 200}, Qt::yellow},
+        {{10, 20}, Qt::red}, {{329, 258}, Qt::yellow}, {{9, 20}, Qt::magenta}, {{10, 19}, Qt::magenta},
+        {{330, 258}, Qt::magenta}, {{329, 259}, Qt::magenta}, {{399, 299}, Qt::magenta}};
+    for (const auto& [at, colour] : expected) {
+        if (colour == Qt::magenta) {
+            EXPECT_EQ(canvas.pixel(at), QColor(colour).rgb()) << at.x() << "," << at.y();
+        } else {
+            EXPECT_TRUE(Near(canvas.pixel(at), colour)) << at.x() << "," << at.y();
+        }
+    }
 }
 
 TEST_F(PictureTest, GifBmpAndMemoryLoads)
@@ -191,22 +170,21 @@ TEST_F(PictureTest, GifBmpAndMemoryLoads)
     ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("dot.gif"), QByteArray(gif, sizeof gif - 1))));
     EXPECT_EQ(m_picture.m_image->size(), QSize(1, 1));
 
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("p.bmp"), Encode(Quadrants(33, 17, 96), "BMP"))));
-    EXPECT_EQ(m_picture.m_widthPx, 33);
-    EXPECT_EQ(m_picture.m_heightPx, 17);
+    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("p.bmp"), Encode(Quadrants(33, 17), "BMP"))));
+    EXPECT_EQ(Sizes(), QSize(33, 17));
 
-    const QByteArray png = Encode(Quadrants(20, 10, 96), "PNG");
+    const QByteArray png = Encode(Quadrants(20, 10), "PNG");
     EXPECT_TRUE(m_picture.LoadFromMemory(reinterpret_cast<const uchar*>(png.constData()), png.size()));
-    EXPECT_EQ(m_picture.m_widthPx, 20);
+    EXPECT_EQ(Sizes(), QSize(20, 10));
     EXPECT_TRUE(m_picture.LoadFromMemory("no picture here", 15));
     EXPECT_FALSE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_widthPx, 0);
+    EXPECT_EQ(Sizes(), QSize(0, 0));
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
 }
 
 TEST_F(PictureTest, MissingFileShowsTheFileErrorAndDropsTheOldPicture)
 {
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("a.png"), Encode(Quadrants(64, 48, 96), "PNG"))));
+    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("a.png"), Encode(Quadrants(64, 48), "PNG"))));
     const QString missing = m_env.Root() + QStringLiteral("/missing photo.jpg");
     EXPECT_FALSE(m_picture.Load(missing));
     ASSERT_EQ(m_boxes.Seen().size(), 1);
@@ -217,8 +195,7 @@ TEST_F(PictureTest, MissingFileShowsTheFileErrorAndDropsTheOldPicture)
     EXPECT_TRUE(box.text.contains(missing));
     EXPECT_TRUE(box.text.contains(QString::fromStdString(std::generic_category().message(ENOENT))));
     EXPECT_FALSE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_widthPx, 0);
-    EXPECT_EQ(m_picture.m_heightPx, 0);
+    EXPECT_EQ(Sizes(), QSize(0, 0));
     EXPECT_EQ(m_picture.m_dataSize, 0);
 
     QImage canvas(50, 50, QImage::Format_RGB32);
@@ -229,7 +206,7 @@ TEST_F(PictureTest, MissingFileShowsTheFileErrorAndDropsTheOldPicture)
     EXPECT_EQ(canvas.pixel(25, 25), QColor(Qt::white).rgb());
 
     m_boxes.Clear();
-    EXPECT_FALSE(m_picture.Load(m_env.Root()));
+    EXPECT_FALSE(m_picture.Load(m_env.Root()));  // a folder
     EXPECT_EQ(m_boxes.Seen().size(), 1);
 }
 
@@ -247,20 +224,19 @@ TEST_F(PictureTest, EmptyCorruptAndTruncatedFilesGiveNoPictureAndNoMessage)
     m_picture.Clear();
     EXPECT_EQ(m_picture.m_dataSize, 1000);  // Clear on an empty viewer changes nothing
 
-    const QByteArray png = Encode(Quadrants(640, 480, 96), "PNG");
+    const QByteArray png = Encode(Quadrants(640, 480), "PNG");
     EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("cut.png"), png.left(png.size() / 2))));
     EXPECT_EQ(m_picture.m_dataSize, png.size() / 2);
 
     // A JPEG cut inside its headers has no picture data at all.
-    const QByteArray jpeg = Encode(Quadrants(640, 480, 96), "JPEG");
+    const QByteArray jpeg = Encode(Quadrants(640, 480), "JPEG");
     EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("cut.jpg"), jpeg.left(100))));
     EXPECT_FALSE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_widthPx, 0);
+    EXPECT_EQ(Sizes(), QSize(0, 0));
 
     QByteArray broken = jpeg;
     broken.replace(200, 400, QByteArray(400, '\0'));
-    m_picture.Load(Write(QStringLiteral("broken.jpg"), broken));
-    if (m_picture.m_image) {
+    if (m_picture.Load(Write(QStringLiteral("broken.jpg"), broken))) {
         EXPECT_EQ(m_picture.m_image->size(), QSize(640, 480));
     }
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
@@ -268,9 +244,8 @@ TEST_F(PictureTest, EmptyCorruptAndTruncatedFilesGiveNoPictureAndNoMessage)
 
 TEST_F(PictureTest, PictureClaimingAHugeSizeIsRefusedBeforeDecoding)
 {
-    const QByteArray png = RewritePng(Encode(Quadrants(64, 48, 96), "PNG"), false, QSize(100000, 100000));
-    const QString path = Write(QStringLiteral("huge.png"), png);
-    EXPECT_FALSE(m_picture.Load(path));
+    const QByteArray png = RewritePng(Encode(Quadrants(64, 48), "PNG"), false, QSize(100000, 100000));
+    EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("huge.png"), png)));
     EXPECT_EQ(m_boxes.Texts(), QStringList{kNoMemory});
     EXPECT_EQ(m_boxes.Seen().first().caption, QStringLiteral("CPicture Error"));
     EXPECT_EQ(m_boxes.Seen().first().icon, QMessageBox::Critical);
@@ -278,7 +253,7 @@ TEST_F(PictureTest, PictureClaimingAHugeSizeIsRefusedBeforeDecoding)
     EXPECT_EQ(m_picture.m_dataSize, png.size());
 
     m_boxes.Clear();
-    const QByteArray jpeg = ClaimJpegSize(Encode(Quadrants(64, 48, 96), "JPEG"), 60000, 60000);
+    const QByteArray jpeg = ClaimJpegSize(Encode(Quadrants(64, 48), "JPEG"), 60000, 60000);
     EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("huge.jpg"), jpeg)));
     EXPECT_EQ(m_boxes.Texts(), QStringList{kNoMemory});
     EXPECT_FALSE(m_picture.m_image.has_value());
@@ -294,8 +269,7 @@ TEST_F(PictureTest, PictureFormatWithoutDecoderIsReported)
 {
     if (QImageReader::supportedImageFormats().contains("tiff"))
         GTEST_SKIP() << "a TIFF decoder is installed";
-    QByteArray tiff("II*\0\x08\0\0\0", 8);
-    tiff += QByteArray(64, '\0');
+    const QByteArray tiff = QByteArray("II*\0\x08\0\0\0", 8) + QByteArray(64, '\0');
     EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("scan.tif"), tiff)));
     EXPECT_EQ(m_boxes.Texts(), QStringList{kUnsupported});
     EXPECT_EQ(m_picture.m_dataSize, tiff.size());
@@ -306,7 +280,7 @@ TEST_F(PictureTest, ClearAndCallsWithoutPictureOrDevice)
     EXPECT_FALSE(m_picture.MeasureOnDevice(nullptr));
     QImage canvas(10, 10, QImage::Format_RGB32);
     EXPECT_FALSE(m_picture.MeasureOnDevice(&canvas));
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("c.png"), Encode(Quadrants(64, 48, 96), "PNG"))));
+    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("c.png"), Encode(Quadrants(64, 48), "PNG"))));
     EXPECT_FALSE(m_picture.Draw(nullptr, QRect(0, 0, 10, 10)));
     EXPECT_FALSE(m_picture.MeasureOnDevice(nullptr));
     EXPECT_EQ(m_picture.m_widthPx, 0);
@@ -314,8 +288,7 @@ TEST_F(PictureTest, ClearAndCallsWithoutPictureOrDevice)
     m_picture.Clear();
     EXPECT_FALSE(m_picture.m_image.has_value());
     EXPECT_EQ(m_picture.m_dataSize, 0);
-    EXPECT_EQ(m_picture.m_widthPx, 0);
-    EXPECT_EQ(m_picture.m_heightPx, 0);
+    EXPECT_EQ(Sizes(), QSize(0, 0));
 }
 
 } // namespace

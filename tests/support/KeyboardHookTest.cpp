@@ -16,28 +16,30 @@ using namespace corvana;
 
 namespace {
 
-// Types through the X server's test extension, as another program would; returns once the
-// server has taken the keys. Arguments are xdotool commands ("key", "keydown", ...) or keys.
-void Xdotool(const QStringList& arguments)
+using Keys = std::vector<ReceivedKey>;
+const Keys kF4{{0x00, 0x3E}, {0x80, 0x3E}};
+
+// Runs xdotool, by default requiring success, and returns what it printed. Typing through the X
+// server's test extension is what another program would do; xdotool returns once the server has
+// taken the keys.
+QString Xdotool(const QString& arguments, bool mustSucceed = true)
 {
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    ASSERT_TRUE(xdotool.waitForFinished(10000)) << "xdotool did not finish";
-    ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
+    xdotool.start(QStringLiteral("xdotool"), arguments.split(QLatin1Char(' ')));
+    const bool finished = xdotool.waitForFinished(10000);
+    if (mustSucceed) {
+        EXPECT_TRUE(finished) << "xdotool did not finish: " << arguments.toStdString();
+        EXPECT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
+    }
+    return finished ? QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed() : QString();
 }
 
-void TypeKeys(const QStringList& keys)
+// Waits until `target` has at least `count` keys and hands over what is still queued.
+bool WaitForKeys(const HookKeyRecorder& target, size_t count)
 {
-    Xdotool(QStringList{QStringLiteral("key")} + keys);
-}
-
-QString RunXdotool(const QStringList& arguments)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished(10000))
-        return {};
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+    const bool arrived = QTest::qWaitFor([&] { return target.keys.size() >= count; }, 5000);
+    QCoreApplication::sendPostedEvents();
+    return arrived;
 }
 
 // Another application with the keyboard focus: xev, which prints every key it receives.
@@ -45,10 +47,8 @@ class KeyWitness {
 public:
     KeyWitness()
     {
-        m_process.setProgram(QStringLiteral("stdbuf"));
-        const QString command = QStringLiteral("-oL xev -name corvana-key-witness -event keyboard");
-        m_process.setArguments(command.split(QLatin1Char(' ')));
-        m_process.start();
+        m_process.start(QStringLiteral("stdbuf"),
+                        QStringLiteral("-oL xev -name corvana-key-witness -event keyboard").split(QLatin1Char(' ')));
     }
     ~KeyWitness()
     {
@@ -59,18 +59,13 @@ public:
     {
         if (!m_process.waitForStarted(5000))
             return false;
-        const QString window = RunXdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
-                                           QStringLiteral("^corvana-key-witness$")})
-                                   .section(QLatin1Char('\n'), 0, 0);
-        if (window.isEmpty())
-            return false;
+        const QString window =
+            Xdotool(QStringLiteral("search --sync --name ^corvana-key-witness$"), false).section(QLatin1Char('\n'), 0, 0);
         // The window may be found before the window manager has mapped it.
-        return QTest::qWaitFor(
-            [&] {
-                RunXdotool({QStringLiteral("windowactivate"), window});
-                return RunXdotool({QStringLiteral("getwindowfocus")}) == window;
-            },
-            5000);
+        return !window.isEmpty() && QTest::qWaitFor([&] {
+            Xdotool(QStringLiteral("windowactivate ") + window, false);
+            return Xdotool(QStringLiteral("getwindowfocus"), false) == window;
+        }, 5000);
     }
     // X keycodes of the key presses the window received so far.
     QList<int> PressedKeycodes()
@@ -109,10 +104,9 @@ TEST_F(KeyboardHookTest, KeysTypedIntoAnotherProgramArriveInOrderAndStillReachIt
 
     HookKeyRecorder target;
     ASSERT_EQ(m_hook.InstallKeyboardHook(&target), 1);
-    Xdotool(QStringLiteral("key a XF86Launch1 XF86AudioNext Up F4 XF86AudioRecord keydown Alt_L key b keyup Alt_L")
-                .split(QLatin1Char(' ')));
+    Xdotool(QStringLiteral("key a XF86Launch1 XF86AudioNext Up F4 XF86AudioRecord keydown Alt_L key b keyup Alt_L"));
 
-    const std::vector<ReceivedKey> expected{
+    const Keys expected{
         {0x00, 0x1E}, {0x80, 0x1E},             // a
         {0x01, 0x79}, {0x81, 0x79},             // mode key
         {0x01, 0x39}, {0x81, 0x39},             // next key
@@ -122,10 +116,9 @@ TEST_F(KeyboardHookTest, KeysTypedIntoAnotherProgramArriveInOrderAndStillReachIt
         {0x20, 0x38}, {0x20, 0x30}, {0xA0, 0x30}, // Alt down, b with Alt held
         {0x80, 0x38},                           // Alt up
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return target.keys.size() >= expected.size(); }, 5000));
-    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(WaitForKeys(target, expected.size()));
     // xdotool releases a modifier twice; the server reports both releases and so do we.
-    std::vector<ReceivedKey> received = target.keys;
+    Keys received = target.keys;
     while (received.size() > expected.size() && received.back() == ReceivedKey{0x80, 0x38})
         received.pop_back();
     EXPECT_EQ(received, expected);
@@ -138,17 +131,15 @@ TEST_F(KeyboardHookTest, KeysTypedIntoAnotherProgramArriveInOrderAndStillReachIt
 
 TEST_F(KeyboardHookTest, InstallingTwiceLeavesOneSourceAndTheSecondTargetGetsTheKeys)
 {
-    HookKeyRecorder first;
-    HookKeyRecorder second;
+    HookKeyRecorder first, second;
     ASSERT_EQ(m_hook.InstallKeyboardHook(&first), 1);
     CKeyboardHook otherHolder; // instances share one hook
     ASSERT_EQ(otherHolder.InstallKeyboardHook(&second), 1);
     EXPECT_EQ(CXInputKeySource::LiveCount(), 1);
 
-    TypeKeys({QStringLiteral("F4")});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return second.keys.size() >= 2; }, 5000));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(second.keys, (std::vector<ReceivedKey>{{0x00, 0x3E}, {0x80, 0x3E}}));
+    Xdotool(QStringLiteral("key F4"));
+    EXPECT_TRUE(WaitForKeys(second, 2));
+    EXPECT_EQ(second.keys, kF4);
     EXPECT_TRUE(first.keys.empty());
 }
 
@@ -169,13 +160,12 @@ TEST_F(KeyboardHookTest, KeysTypedWhileRemovedAreNotDeliveredLater)
     HookKeyRecorder target;
     ASSERT_EQ(m_hook.InstallKeyboardHook(&target), 1);
     ASSERT_NE(m_hook.RemoveKeyboardHook(), 0);
-    TypeKeys({QStringLiteral("a"), QStringLiteral("b")});
+    Xdotool(QStringLiteral("key a b"));
 
     ASSERT_EQ(m_hook.InstallKeyboardHook(&target), 1);
-    TypeKeys({QStringLiteral("F4")});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return target.keys.size() >= 2; }, 5000));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(target.keys, (std::vector<ReceivedKey>{{0x00, 0x3E}, {0x80, 0x3E}}));
+    Xdotool(QStringLiteral("key F4"));
+    EXPECT_TRUE(WaitForKeys(target, 2));
+    EXPECT_EQ(target.keys, kF4);
 }
 
 TEST_F(KeyboardHookTest, ATargetThatIsGoneIsSkippedQuietly)
@@ -184,17 +174,16 @@ TEST_F(KeyboardHookTest, ATargetThatIsGoneIsSkippedQuietly)
     ASSERT_EQ(m_hook.InstallKeyboardHook(doomed.get()), 1);
     doomed.reset();
     const long long before = CXInputKeySource::ReadCount();
-    TypeKeys({QStringLiteral("a")});
+    Xdotool(QStringLiteral("key a"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return CXInputKeySource::ReadCount() >= before + 2; }, 5000));
     QCoreApplication::sendPostedEvents();
 
     // The source stays installed, and the next target set gets the next keys.
     HookKeyRecorder next;
     ASSERT_EQ(m_hook.InstallKeyboardHook(&next), 1);
-    TypeKeys({QStringLiteral("F4")});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return next.keys.size() >= 2; }, 5000));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_EQ(next.keys, (std::vector<ReceivedKey>{{0x00, 0x3E}, {0x80, 0x3E}}));
+    Xdotool(QStringLiteral("key F4"));
+    EXPECT_TRUE(WaitForKeys(next, 2));
+    EXPECT_EQ(next.keys, kF4);
 }
 
 TEST_F(KeyboardHookTest, WithoutAnXDisplayTheInstallIsRefused)
@@ -216,10 +205,7 @@ TEST_F(KeyboardHookTest, AltF4GrabbedByTheWindowManagerStillArrives)
     // The window manager holds a passive grab on Alt+F4; raw events are reported regardless.
     HookKeyRecorder target;
     ASSERT_EQ(m_hook.InstallKeyboardHook(&target), 1);
-    Xdotool(QStringLiteral("keydown Alt_L key F4 keyup Alt_L").split(QLatin1Char(' ')));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return target.keys.size() >= 4; }, 5000));
-    QCoreApplication::sendPostedEvents();
-    ASSERT_GE(target.keys.size(), 4u);
-    EXPECT_EQ(std::vector<ReceivedKey>(target.keys.begin(), target.keys.begin() + 4),
-              (std::vector<ReceivedKey>{{0x20, 0x38}, {0x20, 0x3E}, {0xA0, 0x3E}, {0x80, 0x38}}));
+    Xdotool(QStringLiteral("keydown Alt_L key F4 keyup Alt_L"));
+    ASSERT_TRUE(WaitForKeys(target, 4));
+    EXPECT_EQ(Keys(target.keys.begin(), target.keys.begin() + 4), (Keys{{0x20, 0x38}, {0x20, 0x3E}, {0xA0, 0x3E}, {0x80, 0x38}}));
 }

@@ -37,33 +37,32 @@ public:
     void OnConference() override { Switch("Conference", MediaMode::Conference); }
     void OnVideoRecord() override { Switch("Video", MediaMode::Video); }
     void OnPhotoGrab() override { Switch("Photo", MediaMode::Photo); }
-    void OnRecord() override { Record("Record"); }
-    void OnPlay() override { Record("Play"); }
-    void OnPrevious() override { Record("Previous"); }
-    void OnNext() override { Record("Next"); }
+    void OnRecord() override { calls.emplace_back("Record"); }
+    void OnPlay() override { calls.emplace_back("Play"); }
+    void OnPrevious() override { calls.emplace_back("Previous"); }
+    void OnNext() override { calls.emplace_back("Next"); }
     void OnVolumeUp() override
     {
-        Record("VolumeUp");
+        calls.emplace_back("VolumeUp");
         volumeUpTimes.push_back(clock.elapsed());
         if (afterVolumeUp)
             afterVolumeUp();
     }
-    void OnVolumeDown() override { Record("VolumeDown"); }
-    void SaveModeAndEnd() override { Record("SaveModeAndEnd"); }
+    void OnVolumeDown() override { calls.emplace_back("VolumeDown"); }
+    void SaveModeAndEnd() override { calls.emplace_back("SaveModeAndEnd"); }
     bool ClosePlayerIfRunning() override
     {
-        Record(playerRunning ? "ClosePlayer" : "NoPlayer");
+        calls.emplace_back(playerRunning ? "ClosePlayer" : "NoPlayer");
         return playerRunning;
     }
-    void TakeDialogForeground() override { Record("Foreground"); }
+    void TakeDialogForeground() override { calls.emplace_back("Foreground"); }
 
     long Count(const std::string& call) const { return std::count(calls.begin(), calls.end(), call); }
 
 private:
-    void Record(const char* call) { calls.emplace_back(call); }
     void Switch(const char* call, MediaMode to)
     {
-        Record(call);
+        calls.emplace_back(call);
         mode = to;
     }
 };
@@ -84,13 +83,23 @@ public:
         return true;
     }
 
+    // Posts a key event as the hook does; the others also hand it over at once.
     void Post(std::uint32_t flags, std::uint32_t scan)
     {
         QCoreApplication::postEvent(this, new CMessageEvent(WM_HOOKKEY, flags, scan));
     }
-    void Press(std::uint32_t scan) { Post(CSpecialKeys::kDown, scan); }
-    void Release(std::uint32_t scan) { Post(CSpecialKeys::kUp, scan); }
-    void Deliver() { QCoreApplication::sendPostedEvents(this); }
+    void Press(std::uint32_t scan) { Send(CSpecialKeys::kDown, scan); }
+    void Release(std::uint32_t scan) { Send(CSpecialKeys::kUp, scan); }
+    void Tap(std::uint32_t scan)
+    {
+        Press(scan);
+        Release(scan);
+    }
+    void Send(std::uint32_t flags, std::uint32_t scan)
+    {
+        Post(flags, scan);
+        QCoreApplication::sendPostedEvents(this);
+    }
     bool AnyTimerActive() const
     {
         for (int id = CSpecialKeys::NextTimer; id <= CSpecialKeys::PlayTimer; ++id)
@@ -127,11 +136,8 @@ using Calls = std::vector<std::string>;
 TEST_F(SpecialKeysTest, QuickModePressesCycleSoloConferenceVideoPhotoSolo)
 {
     DialogStandIn dialog(m_commands);
-    for (int i = 0; i < 4; ++i) {
-        dialog.Press(CSpecialKeys::kModeKey);
-        dialog.Release(CSpecialKeys::kModeKey);
-    }
-    dialog.Deliver();
+    for (int i = 0; i < 4; ++i)
+        dialog.Tap(CSpecialKeys::kModeKey);
     EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Conference", "Foreground", "Video", "Foreground", "Photo",
                                        "Foreground", "Solo"}));
     EXPECT_EQ(m_commands.mode, MediaMode::Solo);
@@ -145,13 +151,11 @@ TEST_F(SpecialKeysTest, ReleaseOfThePressThatOpenedTheDialogKeepsTheMode)
     DialogStandIn dialog(m_commands);
     m_commands.mode = MediaMode::Video;
     dialog.Release(CSpecialKeys::kModeKey);
-    dialog.Deliver();
     EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Video"}));
 
     m_commands.calls.clear();
     m_commands.mode = MediaMode::Photo;
     dialog.Release(CSpecialKeys::kModeKey);
-    dialog.Deliver();
     EXPECT_EQ(m_commands.calls, (Calls{"Foreground"})); // Photo is not grabbed again
     EXPECT_EQ(CSpecialKeys::ProgramState().modeCycleIndex, 0);
 }
@@ -162,7 +166,6 @@ TEST_F(SpecialKeysTest, HeldModeKeySavesAndEndsAndItsReleaseInTheNextOpeningDoes
         DialogStandIn dialog(m_commands);
         m_commands.mode = MediaMode::Conference;
         dialog.Press(CSpecialKeys::kModeKey);
-        dialog.Deliver();
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("SaveModeAndEnd") > 0; }, Deadline(2)));
         EXPECT_EQ(m_commands.calls, (Calls{"SaveModeAndEnd"}));
         EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDoneMode);
@@ -173,14 +176,11 @@ TEST_F(SpecialKeysTest, HeldModeKeySavesAndEndsAndItsReleaseInTheNextOpeningDoes
     laterCommands.mode = MediaMode::Conference;
     DialogStandIn laterDialog(laterCommands);
     laterDialog.Release(CSpecialKeys::kModeKey);
-    laterDialog.Deliver();
     EXPECT_TRUE(laterCommands.calls.empty());
     EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneMode);
 
     // The flag is spent: the next quick press steps the mode again.
-    laterDialog.Press(CSpecialKeys::kModeKey);
-    laterDialog.Release(CSpecialKeys::kModeKey);
-    laterDialog.Deliver();
+    laterDialog.Tap(CSpecialKeys::kModeKey);
     EXPECT_EQ(laterCommands.calls, (Calls{"Foreground", "Video"}));
 }
 
@@ -191,11 +191,10 @@ TEST_F(SpecialKeysTest, NextHeldFourAndAHalfUnitsRaisesTheVolumeThreeTimesAndSki
     // Released between the third repeat (4 units) and the fourth (5 units).
     m_commands.afterVolumeUp = [&] {
         if (m_commands.volumeUpTimes.size() == 3)
-            dialog.Release(CSpecialKeys::kNextKey);
+            dialog.Post(CSpecialKeys::kUp, CSpecialKeys::kNextKey);
     };
     const qint64 pressedAt = m_commands.clock.elapsed();
     dialog.Press(CSpecialKeys::kNextKey);
-    dialog.Deliver();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.keys.IsTimerActive(CSpecialKeys::NextTimer); }, Deadline(5)));
 
     EXPECT_EQ(m_commands.calls, (Calls{"VolumeUp", "VolumeUp", "VolumeUp"}));
@@ -213,7 +212,6 @@ TEST_F(SpecialKeysTest, NextReleasedAfterOneUnitRunsNextOnce)
     SetUnit(250ms); // one unit of margin before the hold would count as long
     DialogStandIn dialog(m_commands);
     dialog.Press(CSpecialKeys::kNextKey);
-    dialog.Deliver();
     QTimer::singleShot(m_unit, Qt::PreciseTimer, &dialog, [&] { dialog.Release(CSpecialKeys::kNextKey); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_commands.calls.empty(); }, Deadline(1)));
     EXPECT_EQ(m_commands.calls, (Calls{"Next"}));
@@ -224,17 +222,13 @@ TEST_F(SpecialKeysTest, PreviousHeldLowersTheVolumeAndSkipsPrevious)
 {
     DialogStandIn dialog(m_commands);
     dialog.Press(CSpecialKeys::kPreviousKey);
-    dialog.Deliver();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("VolumeDown") == 2; }, Deadline(3)));
     dialog.Release(CSpecialKeys::kPreviousKey);
-    dialog.Deliver();
     EXPECT_EQ(m_commands.calls, (Calls{"VolumeDown", "VolumeDown"}));
     EXPECT_FALSE(dialog.AnyTimerActive());
 
     m_commands.calls.clear();
-    dialog.Press(CSpecialKeys::kPreviousKey);
-    dialog.Release(CSpecialKeys::kPreviousKey);
-    dialog.Deliver();
+    dialog.Tap(CSpecialKeys::kPreviousKey);
     EXPECT_EQ(m_commands.calls, (Calls{"Previous"}));
 }
 
@@ -242,7 +236,6 @@ TEST_F(SpecialKeysTest, HeldPlayKeyWaitsForAPlayerThenClosesIt)
 {
     DialogStandIn dialog(m_commands);
     dialog.Press(CSpecialKeys::kPlayKey);
-    dialog.Deliver();
     // No player: the timer keeps firing.
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("NoPlayer") == 2; }, Deadline(4)));
     EXPECT_TRUE(dialog.keys.IsTimerActive(CSpecialKeys::PlayTimer));
@@ -254,14 +247,11 @@ TEST_F(SpecialKeysTest, HeldPlayKeyWaitsForAPlayerThenClosesIt)
     EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDonePlay);
 
     dialog.Release(CSpecialKeys::kPlayKey);
-    dialog.Deliver();
     EXPECT_EQ(m_commands.Count("Play"), 0);
     EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDonePlay);
 
     m_commands.calls.clear();
-    dialog.Press(CSpecialKeys::kPlayKey);
-    dialog.Release(CSpecialKeys::kPlayKey);
-    dialog.Deliver();
+    dialog.Tap(CSpecialKeys::kPlayKey);
     EXPECT_EQ(m_commands.calls, (Calls{"Play"}));
 }
 
@@ -269,31 +259,23 @@ TEST_F(SpecialKeysTest, RecordActsOnlyOnRelease)
 {
     DialogStandIn dialog(m_commands);
     dialog.Press(CSpecialKeys::kRecordKey);
-    dialog.Deliver();
     EXPECT_TRUE(m_commands.calls.empty());
     EXPECT_FALSE(dialog.AnyTimerActive());
-
     dialog.Release(CSpecialKeys::kRecordKey);
-    dialog.Deliver();
     EXPECT_EQ(m_commands.calls, (Calls{"Record"}));
 }
 
 TEST_F(SpecialKeysTest, OtherFlagsAndOtherKeysDoNothing)
 {
     DialogStandIn dialog(m_commands);
-    const std::uint32_t specialKeys[] = {CSpecialKeys::kModeKey, CSpecialKeys::kPlayKey, CSpecialKeys::kPreviousKey,
-                                         CSpecialKeys::kNextKey, CSpecialKeys::kRecordKey};
     // Not extended, released without the extended flag, Alt held, injected, and combinations.
-    const std::uint32_t otherFlags[] = {0x00, 0x80, 0x20, 0x21, 0xA1, 0x10, 0x11, 0x91, 0x30, 0x03};
-    for (std::uint32_t scan : specialKeys)
-        for (std::uint32_t flags : otherFlags)
-            dialog.Post(flags, scan);
+    for (std::uint32_t scan : {CSpecialKeys::kModeKey, CSpecialKeys::kPlayKey, CSpecialKeys::kPreviousKey,
+                               CSpecialKeys::kNextKey, CSpecialKeys::kRecordKey})
+        for (std::uint32_t flags : {0x00, 0x80, 0x20, 0x21, 0xA1, 0x10, 0x11, 0x91, 0x30, 0x03})
+            dialog.Send(flags, scan);
     // Extended keys that are not special keys.
-    for (std::uint32_t scan : {0x48u, 0x1Du, 0x38u, 0x78u, 0x3Eu}) {
-        dialog.Post(CSpecialKeys::kDown, scan);
-        dialog.Post(CSpecialKeys::kUp, scan);
-    }
-    dialog.Deliver();
+    for (std::uint32_t scan : {0x48u, 0x1Du, 0x38u, 0x78u, 0x3Eu})
+        dialog.Tap(scan);
     EXPECT_TRUE(m_commands.calls.empty());
     EXPECT_FALSE(dialog.AnyTimerActive());
     CSpecialKeys::State expected;
