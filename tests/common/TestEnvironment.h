@@ -1,6 +1,8 @@
 #pragma once
 // A private world for one test: temporary HOME, configuration folders, runtime folder and the
 // controller journal, all removed again afterwards.
+#include "QtPrinters.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
