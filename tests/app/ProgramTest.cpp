@@ -89,6 +89,19 @@ TEST_F(ProgramTest, SecondStartOpensTheDialogOnceAndEndsWithLightsOff)
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState="));
 }
 
+TEST_F(ProgramTest, TheModeKeyOpensTheDialogOnItsPressOnly)
+{
+    QProcess* resident = StartResident();
+    RunTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("XF86Launch1")});
+    QTest::qWait(300);
+    EXPECT_EQ(VisibleWindowsNamed(QStringLiteral("Corvana")), 0) << "a release opened the dialog";
+    RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("XF86Launch1")});
+    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
+    EXPECT_TRUE(env.JournalBytes(Pid(resident)).contains(QStringLiteral("D0")));
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    EXPECT_TRUE(Ended(resident));
+}
+
 TEST_F(ProgramTest, CloseWithoutInstanceEndsAtOnceWithLightsOff)
 {
     auto closing = StartCorvana({QStringLiteral("Close")});
