@@ -1,6 +1,7 @@
 #include "capture/CCaptureGraph.h"
 
 #include "capture/AlsaInputLine.h"
+#include "capture/CameraFormat.h"
 #include "capture/DeviceList.h"
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
@@ -154,26 +155,26 @@ HRESULT CCaptureGraph::AddCaptureMonikerToGraph()
         CORVANA_DEBUG_LINE(lcCapture, "Failed in AddSourceFilterForMoniker()!");
         return E_FAIL;
     }
-    ElementHandle format = ElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
+    // The recording is 640x480: take that straight from the camera when it offers it, in either form.
+    const CameraFormat format = CameraFormat::Choose(m_videoDevice ? m_videoDevice->caps : QString(), QSize(kRecordWidth, kRecordHeight));
+    if (!RequiredElements::Check(format.Elements()))
+        return E_NOINTERFACE;
     ElementHandle tee = ElementHandle::Adopt(gst_element_factory_make("tee", nullptr));
     ElementHandle feedQueue = ElementHandle::Adopt(gst_element_factory_make("queue", nullptr));
     ElementHandle feed = ElementHandle::Adopt(gst_element_factory_make("appsink", "feed"));
-    if (!format || !tee || !feedQueue || !feed)
+    if (!tee || !feedQueue || !feed)
         return E_FAIL;
-    // The recording is 640x480: take that straight from the camera when it offers it.
-    GstCapsPtr caps(m_videoDevice && m_videoDevice->OffersVideoSize(kRecordWidth, kRecordHeight)
-                        ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, kRecordWidth, "height", G_TYPE_INT, kRecordHeight, nullptr)
-                        : gst_caps_new_any());
-    g_object_set(format.get(), "caps", caps.get(), nullptr);
     g_object_set(feedQueue.get(), "leaky", 2, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(0), nullptr);
     g_object_set(feed.get(), "sync", FALSE, "max-buffers", 1, "drop", TRUE, "emit-signals", TRUE, "wait-on-eos", FALSE,
                  "enable-last-sample", FALSE, nullptr);
     g_signal_connect(feed.get(), "new-sample", G_CALLBACK(&CCaptureGraph::OnFeedSample), this);
     GstBin* bin = GST_BIN(m_pGraph.get());
-    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(format.get())), GST_ELEMENT(gst_object_ref(tee.get())),
-                     GST_ELEMENT(gst_object_ref(feedQueue.get())), GST_ELEMENT(gst_object_ref(feed.get())), nullptr);
-    if (!gst_element_link_many(m_pSource.get(), format.get(), tee.get(), nullptr)
-        || !gst_element_link_many(tee.get(), feedQueue.get(), feed.get(), nullptr))
+    GstElement* frames = format.LinkAfter(bin, m_pSource.get());
+    if (!frames)
+        return E_FAIL;
+    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(tee.get())), GST_ELEMENT(gst_object_ref(feedQueue.get())),
+                     GST_ELEMENT(gst_object_ref(feed.get())), nullptr);
+    if (!gst_element_link(frames, tee.get()) || !gst_element_link_many(tee.get(), feedQueue.get(), feed.get(), nullptr))
         return E_FAIL;
     m_pTee = std::move(tee);
     return S_OK;

@@ -18,7 +18,8 @@ class RecordingPipeline;
 // The Video mode's webcam graph: a live preview in the preview area and, on demand, a ".wmv"
 // recording with the microphone's sound while the preview keeps running. One instance for the
 // process.
-//   preview: camera ! [video/x-raw,width=640,height=480] ! tee
+//   preview: camera ! video/x-raw,width=640,height=480 (or image/jpeg,width=640,height=480 ! jpegdec;
+//            the camera's default where it offers no 640x480) ! tee
 //            tee. ! queue(leaky) ! videoscale ! videoconvert ! BGRx at the area's size ! appsink (painted)
 //            tee. ! queue(leaky) ! appsink (frames handed to the recording's writer while it runs)
 class CCaptureGraph {

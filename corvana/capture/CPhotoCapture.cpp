@@ -1,6 +1,6 @@
 #include "capture/CPhotoCapture.h"
 
-#include "capture/CaptureDevice.h"
+#include "capture/CameraFormat.h"
 #include "capture/DeviceList.h"
 #include "capture/DibFile.h"
 #include "capture/DiscoveryRules.h"
@@ -61,8 +61,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     // A second start replaces the running graph rather than leaking it.
     StopPreview();
     GstRuntime::Ensure();
-    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("capsfilter"), QStringLiteral("videoconvert"),
-                                  QStringLiteral("appsink")}))
+    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("videoconvert"), QStringLiteral("appsink")}))
         return E_NOINTERFACE;
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
     if (!m_pGraph)
@@ -77,18 +76,13 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     if (!source || !m_pWindowless->Branch())
         return E_FAIL;
     m_pSource = source;
-    ElementHandle format = ElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
-    if (!format)
-        return E_FAIL;
-    CaptureDevice offered;
-    offered.caps = caps;
-    GstCapsPtr wanted(width > 0 && height > 0 && offered.OffersVideoSize(width, height)
-                          ? gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr)
-                          : gst_caps_new_any());
-    g_object_set(format.get(), "caps", wanted.get(), nullptr);
-    gst_bin_add_many(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(m_pSource.get())), GST_ELEMENT(gst_object_ref(format.get())),
-                     GST_ELEMENT(gst_object_ref(m_pWindowless->Branch())), nullptr);
-    if (!gst_element_link_many(m_pSource.get(), format.get(), m_pWindowless->Branch(), nullptr))
+    const CameraFormat format = CameraFormat::Choose(caps, width > 0 && height > 0 ? QSize(width, height) : QSize());
+    if (!RequiredElements::Check(format.Elements()))
+        return E_NOINTERFACE;
+    GstBin* bin = GST_BIN(m_pGraph.get());
+    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(m_pSource.get())), GST_ELEMENT(gst_object_ref(m_pWindowless->Branch())), nullptr);
+    GstElement* frames = format.LinkAfter(bin, m_pSource.get());
+    if (!frames || !gst_element_link(frames, m_pWindowless->Branch()))
         return E_FAIL;
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());

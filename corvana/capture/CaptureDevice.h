@@ -22,8 +22,6 @@ struct CaptureDevice {
 
     // Binds the device to a new source element; empty when that fails.
     ElementHandle Bind() const;
-    // Whether the device can deliver raw video of exactly this size.
-    bool OffersVideoSize(int width, int height) const;
 };
 
 } // namespace corvana

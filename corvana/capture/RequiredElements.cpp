@@ -17,6 +17,7 @@ QString RequiredElements::PackageFor(const QString& factory)
         {QStringLiteral("asfmux"), QStringLiteral("gstreamer1.0-plugins-bad")},
         {QStringLiteral("pulsesrc"), QStringLiteral("gstreamer1.0-pulseaudio")},
         {QStringLiteral("v4l2src"), QStringLiteral("gstreamer1.0-plugins-good")},
+        {QStringLiteral("jpegdec"), QStringLiteral("gstreamer1.0-plugins-good")},
         {QStringLiteral("queue"), QStringLiteral("libgstreamer1.0-0")},
         {QStringLiteral("identity"), QStringLiteral("libgstreamer1.0-0")},
         {QStringLiteral("filesink"), QStringLiteral("libgstreamer1.0-0")},

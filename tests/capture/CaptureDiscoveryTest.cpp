@@ -1,14 +1,12 @@
 // Discovery rules fed with device lists through the same code that reads the device monitor,
 // the "no devices" messages and states, and a source that fails in the middle of a recording.
 #include "CaptureTestSupport.h"
-#include "MessageBoxWatcher.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
 #include "capture/DeviceList.h"
 #include "capture/DiscoveryRules.h"
-#include "capture/SyntheticDevices.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -17,21 +15,6 @@ using namespace corvana;
 using namespace capturetest;
 
 namespace {
-
-CaptureDevice Webcam(const QString& name, bool analog = false)
-{
-    CaptureDevice device = SyntheticDevices::List(DeviceCategory::VideoInput).front();
-    device.name = name;
-    device.analogVideoInput = analog;
-    return device;
-}
-
-CaptureDevice Microphone(const QString& name)
-{
-    CaptureDevice device = SyntheticDevices::List(DeviceCategory::AudioInput).front();
-    device.name = name;
-    return device;
-}
 
 CaptureDevice Unbindable(const QString& name, DeviceCategory category)
 {
@@ -60,25 +43,6 @@ CaptureDevice Failing(CaptureDevice device, int buffers)
     };
     return device;
 }
-
-class FedDevices : public ::testing::Test {
-protected:
-    void Feed(std::vector<CaptureDevice> video, std::vector<CaptureDevice> audio)
-    {
-        DeviceList::SetProvider([video, audio](DeviceCategory category) {
-            return category == DeviceCategory::VideoInput ? video : audio;
-        });
-    }
-    void TearDown() override
-    {
-        CCaptureGraph::Instance().CloseInterfaces();
-        CPhotoCapture::Instance().StopPreview();
-        CAudioRecorder::Instance().ReleaseAll();
-        DeviceList::SetProvider({});
-    }
-    MessageBoxWatcher boxes;
-    TestSurface surface;
-};
 
 } // namespace
 

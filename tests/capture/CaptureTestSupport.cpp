@@ -1,5 +1,10 @@
 #include "CaptureTestSupport.h"
 
+#include "capture/CAudioRecorder.h"
+#include "capture/CCaptureGraph.h"
+#include "capture/CPhotoCapture.h"
+#include "capture/DeviceList.h"
+#include "capture/SyntheticDevices.h"
 #include "library/MediaFolders.h"
 
 #include <QDir>
@@ -104,4 +109,34 @@ double MeanDifference(const QImage& a, const QImage& b)
     return sum / (3.0 * left.width() * left.height());
 }
 
+corvana::CaptureDevice Webcam(const QString& name, bool analog)
+{
+    corvana::CaptureDevice device = corvana::SyntheticDevices::List(corvana::DeviceCategory::VideoInput).front();
+    device.name = name;
+    device.analogVideoInput = analog;
+    return device;
+}
+
+corvana::CaptureDevice Microphone(const QString& name)
+{
+    corvana::CaptureDevice device = corvana::SyntheticDevices::List(corvana::DeviceCategory::AudioInput).front();
+    device.name = name;
+    return device;
+}
+
 } // namespace capturetest
+
+void FedDevices::Feed(std::vector<corvana::CaptureDevice> video, std::vector<corvana::CaptureDevice> audio)
+{
+    corvana::DeviceList::SetProvider([video, audio](corvana::DeviceCategory category) {
+        return category == corvana::DeviceCategory::VideoInput ? video : audio;
+    });
+}
+
+void FedDevices::TearDown()
+{
+    corvana::CCaptureGraph::Instance().CloseInterfaces();
+    corvana::CPhotoCapture::Instance().StopPreview();
+    corvana::CAudioRecorder::Instance().ReleaseAll();
+    corvana::DeviceList::SetProvider({});
+}

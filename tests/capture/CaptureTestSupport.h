@@ -1,12 +1,16 @@
 #pragma once
 // Shared pieces of the capture tests: a preview surface that records what it was shown, the
 // documents folder of the test run, and ffprobe / ffmpeg readers for the written files.
+#include "MessageBoxWatcher.h"
+
+#include "capture/CaptureDevice.h"
 #include "capture/IPreviewSurface.h"
 
 #include <QImage>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <vector>
 
 class TestSurface : public corvana::IPreviewSurface {
@@ -44,4 +48,19 @@ double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
 // Mean absolute difference of two images' RGB channels after scaling b to a's size.
 double MeanDifference(const QImage& a, const QImage& b);
 
+// The synthetic devices under other names, for fed device lists.
+corvana::CaptureDevice Webcam(const QString& name, bool analog = false);
+corvana::CaptureDevice Microphone(const QString& name);
+
 } // namespace capturetest
+
+// Tests that feed their own device list through the discovery seam; every capture object is
+// closed and the list handed back afterwards.
+class FedDevices : public ::testing::Test {
+protected:
+    void Feed(std::vector<corvana::CaptureDevice> video, std::vector<corvana::CaptureDevice> audio);
+    void TearDown() override;
+
+    MessageBoxWatcher boxes;
+    TestSurface surface;
+};
