@@ -9,7 +9,8 @@ bash scripts/build.sh
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   build/corvana/corvana &
-  sleep 1
+  socket="${XDG_RUNTIME_DIR:-/tmp/corvana-$(id -u)}/corvana.socket"
+  for _ in $(seq 1 100); do [ -S "$socket" ] && break; sleep 0.05; done
   exec build/corvana/corvana   # a second start opens the main window
 fi
 
