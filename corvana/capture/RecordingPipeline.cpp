@@ -210,10 +210,16 @@ void RecordingPipeline::Stop()
 {
     if (!m_running)
         return;
-    Finish();
+    Finish(true);
 }
 
-void RecordingPipeline::Finish()
+bool RecordingPipeline::FromWriter(GstMessage* message) const
+{
+    GstObject* from = GST_MESSAGE_SRC(message);
+    return from == GST_OBJECT(m_writer.get()) || from == GST_OBJECT(m_fileSink.get());
+}
+
+void RecordingPipeline::Finish(bool drain)
 {
     {
         std::lock_guard lock(m_feedMutex);
@@ -222,7 +228,7 @@ void RecordingPipeline::Finish()
     m_running = false;
     m_watch.reset();
     for (const ElementHandle& queue : {m_audioQueue, m_videoQueue}) {
-        if (!queue)
+        if (!queue || !drain)
             continue;
         PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(queue.get(), "sink"));
         gst_pad_send_event(pad.get(), gst_event_new_eos());
@@ -230,7 +236,7 @@ void RecordingPipeline::Finish()
     BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
     const auto deadline = std::chrono::steady_clock::now() + kFinishWait;
     bool finished = false;
-    while (!finished) {
+    while (drain && !finished) {
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
@@ -243,11 +249,10 @@ void RecordingPipeline::Finish()
             continue;
         }
         // A failing source reports more than once; only a failing writer ends the wait early.
-        GstObject* from = GST_MESSAGE_SRC(message.get());
-        if (from == GST_OBJECT(m_writer.get()) || from == GST_OBJECT(m_fileSink.get()))
+        if (FromWriter(message.get()))
             break;
     }
-    if (!finished)
+    if (drain && !finished)
         CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording was not finalised: %1").arg(m_path));
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_bus_set_flushing(bus.get(), TRUE);
@@ -266,7 +271,7 @@ void RecordingPipeline::OnMessage(GstMessage* message)
                                       .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
                                            QString::fromUtf8(error ? error->message : "")));
     ErrorHandler handler = m_onError;
-    Finish();  // destroys the watch that called us; touch nothing of it from here on
+    Finish(!FromWriter(message));  // destroys the watch that called us; touch nothing of it from here on
     if (handler)
         handler();
 }

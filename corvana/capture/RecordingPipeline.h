@@ -21,7 +21,8 @@ namespace corvana {
 //          ! avenc_wmv2 bitrate=636000 ! identity single-segment=true ! asfmux
 //   asfmux ! filesink
 // Stop sends end-of-stream into both branches and waits for it to leave the muxer, so the file
-// is finalised; a pipeline error stops the recording the same way and keeps what was written.
+// is finalised; a pipeline error stops the recording the same way and keeps what was written (an
+// error of the muxer or the file itself, a full disk say, stops it at once).
 class RecordingPipeline {
 public:
     using ErrorHandler = std::function<void()>;
@@ -57,7 +58,10 @@ public:
 private:
     void OnMessage(GstMessage* message);
     static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
-    void Finish();
+    // drain: send end-of-stream and wait for it to leave the muxer; pointless once the writer
+    // itself has failed.
+    void Finish(bool drain);
+    bool FromWriter(GstMessage* message) const;
     void DiscardEmptyOutput();
 
     ElementHandle m_pipeline;

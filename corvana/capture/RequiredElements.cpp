@@ -51,8 +51,11 @@ bool RequiredElements::Check(const QStringList& factories)
         if (!packages.contains(package))
             packages << package;
     }
-    const QString text = QStringLiteral("The GStreamer element %1 needed for capture is missing. Install the Debian package %2.")
-                             .arg(missing.join(QStringLiteral(", ")), packages.join(QStringLiteral(" ")));
+    const QString text = (missing.size() == 1 ? QStringLiteral("The GStreamer element %1 needed for capture is missing.")
+                                               : QStringLiteral("The GStreamer elements %1 needed for capture are missing."))
+                             .arg(missing.join(QStringLiteral(", ")))
+                         + (packages.size() == 1 ? QStringLiteral(" Install the Debian package %1.") : QStringLiteral(" Install the Debian packages %1."))
+                               .arg(packages.join(QStringLiteral(" ")));
     CORVANA_DEBUG_LINE(lcCapture, text);
     static bool reported = false;
     if (!reported) {

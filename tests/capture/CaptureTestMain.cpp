@@ -1,10 +1,13 @@
 // The capture tests need a QApplication (message boxes, the bus watches) and a private documents
-// folder, so they bring their own main.
+// folder, so they bring their own main. With --child only the cases meant for a child process
+// with a changed plugin set run ("Child*"); otherwise those are left out.
 #include "capture/CaptureEngine.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
@@ -16,6 +19,13 @@ int main(int argc, char** argv)
     qputenv("CORVANA_DEVICES", "synthetic");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    const bool child = std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::string_view(arg) == "--child"; });
+    std::string filter = ::testing::GTEST_FLAG(filter);
+    if (child)
+        filter = "Child*";
+    else
+        filter += filter.find('-') == std::string::npos ? "-Child*" : ":Child*";
+    ::testing::GTEST_FLAG(filter) = filter;
     const int result = RUN_ALL_TESTS();
     corvana::CaptureEngine::Shutdown();
     return result;

@@ -8,6 +8,7 @@
 #include "library/MediaFolders.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -125,6 +126,36 @@ corvana::CaptureDevice Microphone(const QString& name)
 }
 
 } // namespace capturetest
+
+namespace {
+DebugLines* g_debugLines = nullptr;
+}
+
+DebugLines::DebugLines()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("corvana.capture.debug=true"));
+    g_debugLines = this;
+    m_previous = qInstallMessageHandler(&DebugLines::Handler);
+}
+
+DebugLines::~DebugLines()
+{
+    qInstallMessageHandler(m_previous);
+    g_debugLines = nullptr;
+}
+
+int DebugLines::Containing(const QString& text) const
+{
+    return static_cast<int>(lines.filter(text).size());
+}
+
+void DebugLines::Handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (g_debugLines && context.category && QByteArrayView(context.category) == "corvana.capture")
+        g_debugLines->lines << message;
+    if (g_debugLines && g_debugLines->m_previous)
+        g_debugLines->m_previous(type, context, message);
+}
 
 void FedDevices::Feed(std::vector<corvana::CaptureDevice> video, std::vector<corvana::CaptureDevice> audio)
 {

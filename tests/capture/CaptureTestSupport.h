@@ -54,6 +54,21 @@ corvana::CaptureDevice Microphone(const QString& name);
 
 } // namespace capturetest
 
+// Collects the capture subsystem's debug lines while it lives.
+class DebugLines {
+public:
+    DebugLines();
+    ~DebugLines();
+    DebugLines(const DebugLines&) = delete;
+    DebugLines& operator=(const DebugLines&) = delete;
+    int Containing(const QString& text) const;
+    QStringList lines;
+
+private:
+    static void Handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    QtMessageHandler m_previous;
+};
+
 // Tests that feed their own device list through the discovery seam; every capture object is
 // closed and the list handed back afterwards.
 class FedDevices : public ::testing::Test {
