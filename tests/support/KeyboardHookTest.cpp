@@ -61,11 +61,15 @@ public:
             return false;
         const QString window =
             Xdotool(QStringLiteral("search --sync --name ^corvana-key-witness$"), false).section(QLatin1Char('\n'), 0, 0);
-        // The window may be found before the window manager has mapped it.
+        // The window may be found before the window manager has mapped it; where the manager
+        // does not hand over the focus on request, it is set directly.
         return !window.isEmpty() && QTest::qWaitFor([&] {
             Xdotool(QStringLiteral("windowactivate ") + window, false);
+            if (Xdotool(QStringLiteral("getwindowfocus"), false) == window)
+                return true;
+            Xdotool(QStringLiteral("windowfocus ") + window, false);
             return Xdotool(QStringLiteral("getwindowfocus"), false) == window;
-        }, 5000);
+        }, 10000);
     }
     // X keycodes of the key presses the window received so far.
     QList<int> PressedKeycodes()
