@@ -24,10 +24,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
-#include <QWindow>
 
 namespace corvana {
 
