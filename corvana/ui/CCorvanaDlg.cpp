@@ -457,28 +457,25 @@ void CCorvanaDlg::OnPlay() { m_playback->OnPlay(); }
 void CCorvanaDlg::OnPrevious() { m_playback->OnPrevious(); }
 void CCorvanaDlg::OnNext() { m_playback->OnNext(); }
 
+void CCorvanaDlg::ShowVolumeLevel(int bitmapId)
+{
+    m_volumeBitmap = bitmapId;
+    m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
+}
+
 int CCorvanaDlg::UpdateVolumeIndicator()
 {
-    return corvana::UpdateVolumeIndicator([this](int bitmapId) {
-        m_volumeBitmap = bitmapId;
-        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
-    });
+    return corvana::UpdateVolumeIndicator([this](int bitmapId) { ShowVolumeLevel(bitmapId); });
 }
 
 void CCorvanaDlg::OnVolumeUp()
 {
-    corvana::OnVolumeUp([this](int bitmapId) {
-        m_volumeBitmap = bitmapId;
-        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
-    });
+    corvana::OnVolumeUp([this](int bitmapId) { ShowVolumeLevel(bitmapId); });
 }
 
 void CCorvanaDlg::OnVolumeDown()
 {
-    corvana::OnVolumeDown([this](int bitmapId) {
-        m_volumeBitmap = bitmapId;
-        m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
-    });
+    corvana::OnVolumeDown([this](int bitmapId) { ShowVolumeLevel(bitmapId); });
 }
 
 void CCorvanaDlg::SaveModeAndEnd()

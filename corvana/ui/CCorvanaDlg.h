@@ -114,6 +114,7 @@ private:
     void ShutDownCapture();
     void OnDestroy();
     void CorrectRecordByDevices();
+    void ShowVolumeLevel(int bitmapId);
 
     MediaMode m_mode = MediaMode::Solo;
     CKeyboardHook m_hook;

@@ -49,13 +49,10 @@ void CRecordingControl::Record()
     const MediaMode mode = m_dialog.Mode();
 
     if (IsAudioMode(mode)) {
-        CAudioRecorder& recorder = CAudioRecorder::Instance();
-        const bool running = recorder.IsRunning() == 1;
+        const bool running = CAudioRecorder::Instance().IsRunning() == 1;
         CProgramState::recordSwitching = true;
         if (running) {
-            recorder.Stop();
-            SetRecordLED(0);
-            record->SetLatched(false);
+            StopAudioRecording();
             CProgramState::recordSwitching = false;
             return;
         }
@@ -75,11 +72,7 @@ void CRecordingControl::Record()
         const bool recording = graph.IsRecording() == 1;
         CProgramState::recordSwitching = true;
         if (recording) {
-            graph.StopRecording();
-            SetRecordLED(0);
-            CPhotoCapture::Instance().StopPreview();
-            graph.SetOwnerWindow(m_dialog.Preview());
-            graph.StartPreview();
+            StopVideoRecordingAndPreview();
             record->SetLatched(false);
             CProgramState::recordSwitching = false;
             return;
@@ -152,11 +145,8 @@ void CRecordingControl::Stop()
     switch (m_dialog.Mode()) {
     case MediaMode::Solo:
     case MediaMode::Conference:
-        if (CAudioRecorder::Instance().IsRunning() == 1) {
-            CAudioRecorder::Instance().Stop();
-            SetRecordLED(0);
-            record->SetLatched(false);
-        }
+        if (CAudioRecorder::Instance().IsRunning() == 1)
+            StopAudioRecording();
         break;
     case MediaMode::Video:
         if (CCaptureGraph::Instance().IsRecording() == 1) {
@@ -288,6 +278,13 @@ void CRecordingControl::OnSessionLock()
     }
 }
 
+void CRecordingControl::StopAudioRecording()
+{
+    CAudioRecorder::Instance().Stop();
+    SetRecordLED(0);
+    m_dialog.Button(CCorvanaDlg::IDC_RECORD)->SetLatched(false);
+}
+
 void CRecordingControl::StopVideoRecordingAndPreview()
 {
     CCaptureGraph::Instance().StopRecording();
@@ -321,11 +318,8 @@ void CRecordingControl::StopRecordingForPlayer()
 {
     CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
     if (IsAudioMode(m_dialog.Mode())) {
-        if (CAudioRecorder::Instance().IsRunning() == 1) {
-            CAudioRecorder::Instance().Stop();
-            SetRecordLED(0);
-            record->SetLatched(false);
-        }
+        if (CAudioRecorder::Instance().IsRunning() == 1)
+            StopAudioRecording();
     } else if (m_dialog.Mode() == MediaMode::Video) {
         if (CCaptureGraph::Instance().IsRecording() == 1) {
             StopVideoRecordingAndPreview();

@@ -28,6 +28,8 @@ public:
 
 private:
     void StartAudioRecording();
+    // A running recording stops: the record light goes off and Record is released.
+    void StopAudioRecording();
     void StopVideoRecordingAndPreview();
     void LeaveCurrentMode();
 
