@@ -302,6 +302,9 @@ void CCaptureGraph::CloseInterfaces()
     m_pVideoWindow.reset();
     m_pTee.reset();
     m_pSource.reset();
+    m_pAudioDevice.reset();
+    m_videoDevice.reset();
+    m_audioDevice.reset();
     m_pGraph.reset();
     {
         std::lock_guard lock(m_writerMutex);
