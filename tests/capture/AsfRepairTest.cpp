@@ -6,6 +6,7 @@
 #include "QtPrinters.h"
 
 #include "capture/AsfRepair.h"
+#include "capture/UnfinishedRecordings.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +16,17 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using corvana::AsfRepair;
+using corvana::UnfinishedRecordings;
 
 namespace {
 
@@ -251,4 +258,72 @@ TEST_F(AsfRepairTest, AnythingButAnUnfinishedRecordingIsLeftAsItWas)
     EXPECT_TRUE(Bytes(open) == killed);
     reader.close();
     EXPECT_EQ(AsfRepair::Repair(open).outcome, AsfRepair::Outcome::Repaired);
+}
+
+namespace {
+
+// Standard error of this process while `run` runs, the lines this program itself writes.
+QStringList ProgramLines(const std::function<void()>& run)
+{
+    QTemporaryFile file;
+    EXPECT_TRUE(file.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(file.handle(), 2);
+    run();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^corvana: ")));
+}
+
+} // namespace
+
+TEST_F(AsfRepairTest, UnfinishedRecordingsRepairsOnlyTheFilesItNoted)
+{
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    const QString folder = UnfinishedRecordings::Folder();
+    EXPECT_EQ(folder, state.path() + QStringLiteral("/corvana/unfinished"));
+
+    const QString noted = CopyOf(s_audio, QStringLiteral("Take 2\nnight café ♪.wma"));
+    const QString unnoted = CopyOf(s_audio, QStringLiteral("unnoted.wma"));
+    const QString photo = s_folder->filePath(QStringLiteral("photo\nof the night.wmv"));
+    Put(photo, "\xff\xd8\xff\xe0 not a recording");
+    const QString gone = s_folder->filePath(QStringLiteral("gone.wma"));
+    for (const QString& path : {noted, photo, gone})
+        ASSERT_TRUE(UnfinishedRecordings::Begin(path));
+    for (const QString& created : {folder, state.path() + QStringLiteral("/corvana")}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(created).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << created.toStdString();
+    }
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    // Files in the folder that are no entries of it: not acted on, and left there.
+    Put(folder + QStringLiteral("/notes.txt"), QFile::encodeName(unnoted));
+    Put(folder + QStringLiteral("/") + QString(64, QLatin1Char('a')), QFile::encodeName(unnoted));
+
+    QStringList lines = ProgramLines([] { EXPECT_EQ(UnfinishedRecordings::RepairAll(), 1); });
+    EXPECT_EQ(lines, QStringList{QStringLiteral("corvana: could not repair %1: it is not an ASF file").arg(QString(photo).replace(QLatin1Char('\n'), QLatin1Char('?')))});
+    EXPECT_EQ(AsfRepair::Repair(noted).outcome, AsfRepair::Outcome::AlreadyComplete);
+    EXPECT_TRUE(Bytes(unnoted) == Bytes(s_audio));
+    EXPECT_TRUE(Bytes(photo) == QByteArray("\xff\xd8\xff\xe0 not a recording"));
+    // The photo keeps its entry and is named again; the others are forgotten.
+    const QByteArray repaired = Bytes(noted);
+    lines = ProgramLines([] { EXPECT_EQ(UnfinishedRecordings::RepairAll(), 0); });
+    EXPECT_EQ(lines.size(), 1);
+    EXPECT_TRUE(Bytes(noted) == repaired);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 3);
+
+    UnfinishedRecordings::End(photo);
+    EXPECT_TRUE(ProgramLines([] { EXPECT_EQ(UnfinishedRecordings::RepairAll(), 0); }).isEmpty());
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({QString(64, QLatin1Char('a')), QStringLiteral("notes.txt")}));
+    EXPECT_TRUE(Bytes(unnoted) == Bytes(s_audio));
+
+    // A relative setting does not count; the default is under the home folder.
+    qputenv("XDG_STATE_HOME", "state");
+    EXPECT_EQ(UnfinishedRecordings::Folder(), QDir::homePath() + QStringLiteral("/.local/state/corvana/unfinished"));
+    qunsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(UnfinishedRecordings::Folder(), QDir::homePath() + QStringLiteral("/.local/state/corvana/unfinished"));
 }
