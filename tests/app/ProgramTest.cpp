@@ -214,6 +214,7 @@ TEST_F(ProgramTest, TerminationSignalDuringAVideoRecordingLeavesAFinishedFile)
     QProcess* resident = StartResident();
     const QString file = StartRecordingThroughTheProgram(env, this, "Video", "*.wmv");
     ASSERT_FALSE(file.isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 100000; }));  // more than a second
     ::kill(static_cast<pid_t>(resident->processId()), SIGTERM);
     ASSERT_TRUE(Ended(resident));
     const ProbedFile probed = ProbeMedia(file);
