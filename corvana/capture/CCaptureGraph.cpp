@@ -27,8 +27,8 @@ constexpr int kRecordHeight = 480;
 
 QStringList PreviewElements()
 {
-    return {QStringLiteral("tee"), QStringLiteral("queue"), QStringLiteral("capsfilter"), QStringLiteral("videoscale"),
-            QStringLiteral("videoconvert"), QStringLiteral("appsink")};
+    return {QStringLiteral("tee"), QStringLiteral("queue"), QStringLiteral("capsfilter"),
+            QStringLiteral("videoconvertscale"), QStringLiteral("appsink")};
 }
 
 void EnableMicrophoneLine(const CaptureDevice& device)

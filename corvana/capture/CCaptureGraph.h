@@ -20,7 +20,7 @@ class RecordingPipeline;
 // process.
 //   preview: camera ! video/x-raw,width=640,height=480 (or image/jpeg,width=640,height=480 ! jpegdec;
 //            the camera's default where it offers no 640x480) ! tee
-//            tee. ! queue(leaky) ! videoscale ! videoconvert ! BGRx at the area's size ! appsink (painted)
+//            tee. ! queue(leaky) ! videoconvertscale ! BGRx at the area's size ! appsink (painted)
 //            tee. ! queue(leaky) ! appsink (frames handed to the recording's writer while it runs)
 class CCaptureGraph {
 public:

@@ -61,7 +61,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     // A second start replaces the running graph rather than leaking it.
     StopPreview();
     GstRuntime::Ensure();
-    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("videoconvert"), QStringLiteral("appsink")}))
+    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("videoconvertscale"), QStringLiteral("appsink")}))
         return E_NOINTERFACE;
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
     if (!m_pGraph)

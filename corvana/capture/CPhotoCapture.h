@@ -16,7 +16,7 @@ class PreviewSink;
 // The Photo mode: a live preview of the webcam in the preview area and the grab of its newest
 // frame into a ".jpg" (by way of a ".bmp" that the dialog deletes). One instance for the process.
 //   camera ! video/x-raw,width=1024,height=768 (or image/jpeg,width=1024,height=768 ! jpegdec; the
-//            camera's default where it offers neither) ! queue(leaky) ! videoconvert ! BGRx ! appsink
+//            camera's default where it offers neither) ! queue(leaky) ! videoconvertscale ! BGRx ! appsink
 class CPhotoCapture {
 public:
     static CPhotoCapture& Instance();

@@ -16,7 +16,7 @@ namespace {
 // The elements of the recording pipelines and the previews; their plugins are loaded ahead.
 constexpr const char* kWarmFactories[] = {
     "avenc_wmav2", "avenc_wmv2", "asfmux",  "audioconvert", "audioresample", "identity", "filesink", "queue",
-    "capsfilter",  "appsrc",     "appsink", "videorate",    "videoscale",    "videoconvert", "tee",  "pulsesrc",
+    "capsfilter",  "appsrc",     "appsink", "videorate",    "videoconvertscale", "tee", "pulsesrc",
 };
 
 // Joined at the latest when the process ends, whoever forgot to shut down.

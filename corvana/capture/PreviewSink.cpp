@@ -44,11 +44,11 @@ GstElement* Make(const char* factory)
 PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(surface), m_receiver(std::make_unique<QObject>())
 {
     GstElement* queue = Make("queue");
-    GstElement* scale = scaleTo.isEmpty() ? nullptr : Make("videoscale");
-    GstElement* convert = Make("videoconvert");
+    // Scaling and conversion to the painter's format in one pass over the picture.
+    GstElement* convert = Make("videoconvertscale");
     GstElement* sink = Make("appsink");
-    if (!queue || !convert || !sink || (!scaleTo.isEmpty() && !scale)) {
-        for (GstElement* e : {queue, scale, convert, sink})
+    if (!queue || !convert || !sink) {
+        for (GstElement* e : {queue, convert, sink})
             if (e)
                 gst_object_unref(gst_object_ref_sink(e));
         return;
@@ -58,8 +58,8 @@ PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(su
     GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
     if (!scaleTo.isEmpty()) {
         // A preview of a few hundred pixels does not need filtered scaling; it costs the most here.
-        g_object_set(scale, "add-borders", FALSE, nullptr);
-        gst_util_set_object_arg(G_OBJECT(scale), "method", "nearest-neighbour");
+        g_object_set(convert, "add-borders", FALSE, nullptr);
+        gst_util_set_object_arg(G_OBJECT(convert), "method", "nearest-neighbour");
         gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, scaleTo.width(), "height", G_TYPE_INT, scaleTo.height(),
                             "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     }
@@ -70,12 +70,7 @@ PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(su
 
     m_bin = ElementHandle::Adopt(gst_bin_new("preview"));
     gst_bin_add_many(GST_BIN(m_bin.get()), queue, convert, sink, nullptr);
-    if (scale) {
-        gst_bin_add(GST_BIN(m_bin.get()), scale);
-        gst_element_link_many(queue, scale, convert, sink, nullptr);
-    } else {
-        gst_element_link_many(queue, convert, sink, nullptr);
-    }
+    gst_element_link_many(queue, convert, sink, nullptr);
     PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(queue, "sink"));
     gst_element_add_pad(m_bin.get(), gst_ghost_pad_new("sink", pad.get()));
 }

@@ -126,8 +126,8 @@ QStringList RecordingPipeline::AudioElements()
 
 QStringList RecordingPipeline::VideoElements()
 {
-    return AudioElements() + QStringList{QStringLiteral("appsrc"), QStringLiteral("videorate"), QStringLiteral("videoscale"),
-                                         QStringLiteral("videoconvert"), QStringLiteral("avenc_wmv2")};
+    return AudioElements() + QStringList{QStringLiteral("appsrc"), QStringLiteral("videorate"),
+                                         QStringLiteral("videoconvertscale"), QStringLiteral("avenc_wmv2")};
 }
 
 RecordingPipeline::RecordingPipeline() : m_pipeline(ElementHandle::Adopt(gst_pipeline_new("recording"))) {}
@@ -207,8 +207,7 @@ HRESULT RecordingPipeline::RenderVideo()
     ElementHandle source = Make("appsrc");
     ElementHandle queue = SourceQueue();
     ElementHandle rate = Make("videorate");
-    ElementHandle scale = Make("videoscale");
-    ElementHandle convert = Make("videoconvert");
+    ElementHandle convert = Make("videoconvertscale");
     ElementHandle format = Filter("video/x-raw,format=I420,width=640,height=480,framerate=30000/1001,pixel-aspect-ratio=1/1");
     ElementHandle encoder = Make("avenc_wmv2");
     ElementHandle identity = RunningTime();
@@ -216,11 +215,11 @@ HRESULT RecordingPipeline::RenderVideo()
         // Frames are stamped by PushVideo; the source never blocks the camera's thread.
         g_object_set(source.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block", FALSE,
                      "max-buffers", G_GUINT64_CONSTANT(8), "leaky-type", 2, nullptr);
-    if (scale)
-        g_object_set(scale.get(), "add-borders", FALSE, nullptr);
+    if (convert)
+        g_object_set(convert.get(), "add-borders", FALSE, nullptr);
     if (encoder)
         g_object_set(encoder.get(), "bitrate", 636000, nullptr);
-    if (!AddChain(m_pipeline.get(), {source, queue, rate, scale, convert, format, encoder, identity, m_writer}))
+    if (!AddChain(m_pipeline.get(), {source, queue, rate, convert, format, encoder, identity, m_writer}))
         return E_FAIL;
     m_videoSource = std::move(source);
     m_videoQueue = std::move(queue);

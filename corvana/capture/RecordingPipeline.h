@@ -16,7 +16,7 @@ namespace corvana {
 // from the preview pipeline) encoded to Windows Media Audio 2 / Video 8 in an ASF file.
 //   audio: source ! queue ! audioconvert ! audioresample ! audio/x-raw,rate=44100,channels=2
 //          ! avenc_wmav2 bitrate=64000 ! identity single-segment=true ! asfmux
-//   video: appsrc ! queue ! videorate ! videoscale ! videoconvert
+//   video: appsrc ! queue ! videorate ! videoconvertscale
 //          ! video/x-raw,format=I420,width=640,height=480,framerate=30000/1001
 //          ! avenc_wmv2 bitrate=636000 ! identity single-segment=true ! asfmux
 //   asfmux ! filesink
