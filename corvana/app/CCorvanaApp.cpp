@@ -2,6 +2,7 @@
 
 #include "app/CInstanceChannel.h"
 #include "app/CMainFrame.h"
+#include "capture/GstRuntime.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
 #include "support/Logging.h"
@@ -126,8 +127,10 @@ int CCorvanaApp::Main(int argc, char* argv[])
             return 1;
         }
         RouteTerminationSignals(frame);
+        GstRuntime::WarmUp();
         result = QApplication::exec();
     }
+    GstRuntime::Shutdown();
     ExitInstance();
     return result;
 }

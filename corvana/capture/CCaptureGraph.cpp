@@ -151,7 +151,7 @@ HRESULT CCaptureGraph::FindCaptureDevices()
 
 HRESULT CCaptureGraph::AddCaptureMonikerToGraph()
 {
-    if (!m_pSource || !gst_bin_add(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(m_pSource.get())))) {
+    if (!m_pSource || !AddToBin(m_pGraph.get(), m_pSource)) {
         CORVANA_DEBUG_LINE(lcCapture, "Failed in AddSourceFilterForMoniker()!");
         return E_FAIL;
     }
@@ -172,8 +172,8 @@ HRESULT CCaptureGraph::AddCaptureMonikerToGraph()
     GstElement* frames = format.LinkAfter(bin, m_pSource.get());
     if (!frames)
         return E_FAIL;
-    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(tee.get())), GST_ELEMENT(gst_object_ref(feedQueue.get())),
-                     GST_ELEMENT(gst_object_ref(feed.get())), nullptr);
+    if (!AddToBin(m_pGraph.get(), tee) || !AddToBin(m_pGraph.get(), feedQueue) || !AddToBin(m_pGraph.get(), feed))
+        return E_FAIL;
     if (!gst_element_link(frames, tee.get()) || !gst_element_link_many(tee.get(), feedQueue.get(), feed.get(), nullptr))
         return E_FAIL;
     m_pTee = std::move(tee);
@@ -184,11 +184,10 @@ HRESULT CCaptureGraph::SetupVideoWindow()
 {
     const QSize area = m_hwndOwner ? m_hwndOwner->ClientSize() : QSize();
     m_pVideoWindow = std::make_unique<PreviewSink>(m_hwndOwner, area);
-    GstElement* branch = m_pVideoWindow->Branch();
-    if (!branch)
+    const ElementHandle& branch = m_pVideoWindow->Branch();
+    if (!AddToBin(m_pGraph.get(), branch))
         return E_FAIL;
-    gst_bin_add(GST_BIN(m_pGraph.get()), GST_ELEMENT(gst_object_ref(branch)));
-    return gst_element_link(m_pTee.get(), branch) ? S_OK : E_FAIL;
+    return gst_element_link(m_pTee.get(), branch.get()) ? S_OK : E_FAIL;
 }
 
 GstFlowReturn CCaptureGraph::OnFeedSample(GstElement* appsink, gpointer self)
@@ -303,6 +302,9 @@ void CCaptureGraph::CloseInterfaces()
     m_pVideoWindow.reset();
     m_pTee.reset();
     m_pSource.reset();
+    m_pAudioDevice.reset();
+    m_videoDevice.reset();
+    m_audioDevice.reset();
     m_pGraph.reset();
     {
         std::lock_guard lock(m_writerMutex);

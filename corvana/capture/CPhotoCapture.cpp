@@ -80,9 +80,10 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     if (!RequiredElements::Check(format.Elements()))
         return E_NOINTERFACE;
     GstBin* bin = GST_BIN(m_pGraph.get());
-    gst_bin_add_many(bin, GST_ELEMENT(gst_object_ref(m_pSource.get())), GST_ELEMENT(gst_object_ref(m_pWindowless->Branch())), nullptr);
+    if (!AddToBin(m_pGraph.get(), m_pSource) || !AddToBin(m_pGraph.get(), m_pWindowless->Branch()))
+        return E_FAIL;
     GstElement* frames = format.LinkAfter(bin, m_pSource.get());
-    if (!frames || !gst_element_link(frames, m_pWindowless->Branch()))
+    if (!frames || !gst_element_link(frames, m_pWindowless->Branch().get()))
         return E_FAIL;
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());

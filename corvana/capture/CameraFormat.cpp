@@ -69,13 +69,11 @@ GstElement* CameraFormat::LinkAfter(GstBin* bin, GstElement* camera) const
         return nullptr;
     GstCapsPtr caps = MakeCaps();
     g_object_set(filter.get(), "caps", caps.get(), nullptr);
-    gst_bin_add(bin, GST_ELEMENT(gst_object_ref(filter.get())));
-    if (!gst_element_link(camera, filter.get()))
+    if (!AddToBin(GST_ELEMENT(bin), filter) || !gst_element_link(camera, filter.get()))
         return nullptr;
     if (!decoder)
         return filter.get();
-    gst_bin_add(bin, GST_ELEMENT(gst_object_ref(decoder.get())));
-    if (!gst_element_link(filter.get(), decoder.get()))
+    if (!AddToBin(GST_ELEMENT(bin), decoder) || !gst_element_link(filter.get(), decoder.get()))
         return nullptr;
     return decoder.get();
 }

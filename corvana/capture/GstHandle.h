@@ -8,7 +8,8 @@
 namespace corvana {
 
 // One owning handle for every GObject / GstObject reference. Adopt() takes over a reference the
-// caller already owns (sinking a floating one); Ref() adds a reference of its own.
+// caller already owns (sinking a floating one); Ref() adds a reference of its own. A handle's
+// reference is never floating, so whatever the handle is given to takes a reference of its own.
 template <typename T>
 class GObjectHandle {
 public:
@@ -40,8 +41,6 @@ public:
     explicit operator bool() const { return m_p != nullptr; }
     void reset() { GObjectHandle().swap(*this); }
     void swap(GObjectHandle& other) noexcept { std::swap(m_p, other.m_p); }
-    // Hands the reference over to a callee that takes ownership (gst_bin_add and the like).
-    T* release() { return std::exchange(m_p, nullptr); }
 
 private:
     T* m_p = nullptr;
@@ -51,6 +50,13 @@ using ElementHandle = GObjectHandle<GstElement>;
 using PadHandle = GObjectHandle<GstPad>;
 using BusHandle = GObjectHandle<GstBus>;
 using ClockHandle = GObjectHandle<GstClock>;
+
+// Puts an element the caller holds a handle to into a bin. The bin adds a reference of its own
+// (gst_bin_add only takes over floating ones), so the handle still owns exactly its one.
+inline bool AddToBin(GstElement* bin, const ElementHandle& element)
+{
+    return element && gst_bin_add(GST_BIN(bin), element.get());
+}
 
 // Single-owner handles for the non-GObject references.
 template <auto Free>

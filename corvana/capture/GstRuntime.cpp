@@ -5,10 +5,43 @@
 #include <QCoreApplication>
 #include <gst/gst.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 namespace corvana {
+
+namespace {
+
+// The elements of the recording pipelines and the previews; their plugins are loaded ahead.
+constexpr const char* kWarmFactories[] = {
+    "avenc_wmav2", "avenc_wmv2", "asfmux",  "audioconvert", "audioresample", "identity", "filesink", "queue",
+    "capsfilter",  "appsrc",     "appsink", "videorate",    "videoscale",    "videoconvert", "tee",  "pulsesrc",
+};
+
+std::mutex g_warmMutex;
+std::thread g_warmThread;
+std::atomic<bool> g_used{false};
+
+void LoadFactories()
+{
+    gst_init(nullptr, nullptr);
+    for (const char* name : kWarmFactories) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory)
+            continue;
+        // One element made and dropped also runs the classes' first-use set-up.
+        if (GstElement* element = gst_element_factory_create(factory, nullptr))
+            gst_object_unref(gst_object_ref_sink(element));
+        gst_object_unref(factory);
+    }
+}
+
+} // namespace
 
 void GstRuntime::Ensure()
 {
+    g_used = true;
     static const bool initialised = [] {
         gst_init(nullptr, nullptr);
         return true;
@@ -20,6 +53,28 @@ void GstRuntime::Ensure()
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [] { CaptureEngine::Shutdown(); });
     }
+}
+
+void GstRuntime::WarmUp()
+{
+    std::lock_guard lock(g_warmMutex);
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    g_used = true;
+    g_warmThread = std::thread(LoadFactories);
+}
+
+void GstRuntime::Shutdown()
+{
+    {
+        std::lock_guard lock(g_warmMutex);
+        if (g_warmThread.joinable())
+            g_warmThread.join();
+    }
+    if (g_used.exchange(false))
+        gst_deinit();
 }
 
 } // namespace corvana

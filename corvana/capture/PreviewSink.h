@@ -24,7 +24,7 @@ public:
     PreviewSink& operator=(const PreviewSink&) = delete;
 
     // The branch to link after the camera (a bin with one sink pad); null if it could not be made.
-    GstElement* Branch() const { return m_bin.get(); }
+    const ElementHandle& Branch() const { return m_bin; }
     QImage NewestFrame() const;
     // While paused no frame reaches the surface.
     void SetPaused(bool paused) { m_paused = paused; }

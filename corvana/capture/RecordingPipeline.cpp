@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <gst/app/gstappsrc.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace corvana {
 
 namespace {
@@ -16,17 +19,17 @@ ElementHandle Make(const char* factory, const char* name = nullptr)
 }
 
 // Adds the elements to the bin and links them in order; false if one is missing or a link fails.
-bool AddChain(GstElement* bin, std::initializer_list<GstElement*> chain)
+bool AddChain(GstElement* bin, std::initializer_list<std::reference_wrapper<const ElementHandle>> chain)
 {
     GstElement* previous = nullptr;
-    for (GstElement* element : chain) {
+    for (const ElementHandle& element : chain) {
         if (!element)
             return false;
-        if (!GST_OBJECT_PARENT(element))
-            gst_bin_add(GST_BIN(bin), GST_ELEMENT(gst_object_ref(element)));
-        if (previous && !gst_element_link(previous, element))
+        if (!GST_OBJECT_PARENT(element.get()) && !AddToBin(bin, element))
             return false;
-        previous = element;
+        if (previous && !gst_element_link(previous, element.get()))
+            return false;
+        previous = element.get();
     }
     return true;
 }
@@ -48,6 +51,57 @@ ElementHandle SourceQueue()
         g_object_set(queue.get(), "max-size-buffers", 0, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(5000000000),
                      nullptr);
     return queue;
+}
+
+// The writer's packets are this size: at 64 kbit/s of sound one fills in about 0.4 s, so what was
+// recorded reaches the file at least that often and a crash loses no more.
+constexpr guint kPacketSize = 3200;
+
+// The muxer writes the last packet with its payload length as the packet length, although the
+// packet is written padded to the full size; readers then count the padding twice and drop the
+// packet. The packet length is set to the size actually written.
+GstPadProbeReturn WholeLastPacket(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer || gst_buffer_get_size(buffer) != kPacketSize)
+        return GST_PAD_PROBE_OK;
+    guint8 head[6] = {};
+    if (gst_buffer_extract(buffer, 0, head, sizeof head) != sizeof head)
+        return GST_PAD_PROBE_OK;
+    // A packet without error correction data whose length (and padding) fields are 16 bits wide,
+    // the only layout the muxer writes: flags, properties, packet length, padding length.
+    const bool lengthIsWord = ((head[0] >> 5) & 3) == 2 && ((head[0] >> 1) & 3) == 0 && ((head[0] >> 3) & 3) == 2;
+    if ((head[0] & 0x80) || !lengthIsWord)
+        return GST_PAD_PROBE_OK;
+    const guint length = head[2] | (head[3] << 8);
+    const guint padding = head[4] | (head[5] << 8);
+    if (length >= kPacketSize || length + padding != kPacketSize)
+        return GST_PAD_PROBE_OK;
+    buffer = gst_buffer_make_writable(buffer);
+    const guint8 whole[2] = {static_cast<guint8>(kPacketSize & 0xFF), static_cast<guint8>(kPacketSize >> 8)};
+    gst_buffer_fill(buffer, 2, whole, sizeof whole);
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
+}
+
+// Makes sure what was written is on the disk before the recording counts as finished.
+void SyncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+GstClockTime RunningTimeOf(GstElement* pipeline)
+{
+    ClockHandle clock = ClockHandle::Adopt(gst_element_get_clock(pipeline));
+    if (!clock)
+        return 0;
+    const GstClockTime now = gst_clock_get_time(clock.get());
+    const GstClockTime base = gst_element_get_base_time(pipeline);
+    return now > base ? now - base : 0;
 }
 
 ElementHandle RunningTime()
@@ -83,6 +137,7 @@ RecordingPipeline::~RecordingPipeline()
     m_watch.reset();
     if (m_pipeline)
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    gst_buffer_replace(&m_lastFrame, nullptr);
     DiscardEmptyOutput();
 }
 
@@ -92,7 +147,7 @@ HRESULT RecordingPipeline::AddAudioSource(ElementHandle source)
         return E_POINTER;
     if (!source || m_audioSource)
         return E_FAIL;
-    if (!gst_bin_add(GST_BIN(m_pipeline.get()), GST_ELEMENT(gst_object_ref(source.get()))))
+    if (!AddToBin(m_pipeline.get(), source))
         return E_FAIL;
     m_audioSource = std::move(source);
     return S_OK;
@@ -106,9 +161,13 @@ HRESULT RecordingPipeline::SetOutput(const QString& path)
     ElementHandle file = Make("filesink");
     if (!mux || !file)
         return E_NOINTERFACE;
-    g_object_set(file.get(), "location", QFile::encodeName(path).constData(), "async", FALSE, nullptr);
-    if (!AddChain(m_pipeline.get(), {mux.get(), file.get()}))
+    // Unbuffered: every packet goes to the kernel as it is made, so a crash or kill keeps it.
+    g_object_set(file.get(), "location", QFile::encodeName(path).constData(), "async", FALSE, "buffer-mode", 2, nullptr);
+    g_object_set(mux.get(), "packet-size", kPacketSize, nullptr);
+    if (!AddChain(m_pipeline.get(), {mux, file}))
         return E_FAIL;
+    PadHandle packets = PadHandle::Adopt(gst_element_get_static_pad(mux.get(), "src"));
+    gst_pad_add_probe(packets.get(), GST_PAD_PROBE_TYPE_BUFFER, &WholeLastPacket, nullptr, nullptr);
     m_writer = std::move(mux);
     m_fileSink = std::move(file);
     m_path = path;
@@ -127,8 +186,7 @@ HRESULT RecordingPipeline::RenderAudio()
     ElementHandle identity = RunningTime();
     if (encoder)
         g_object_set(encoder.get(), "bitrate", 64000, nullptr);
-    if (!AddChain(m_pipeline.get(), {m_audioSource.get(), queue.get(), convert.get(), resample.get(), format.get(),
-                                     encoder.get(), identity.get(), m_writer.get()}))
+    if (!AddChain(m_pipeline.get(), {m_audioSource, queue, convert, resample, format, encoder, identity, m_writer}))
         return E_FAIL;
     PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(identity.get(), "src"));
     gst_pad_add_probe(encoded.get(), GST_PAD_PROBE_TYPE_BUFFER, &RecordingPipeline::OnAudioBuffer, this, nullptr);
@@ -149,16 +207,14 @@ HRESULT RecordingPipeline::RenderVideo()
     ElementHandle encoder = Make("avenc_wmv2");
     ElementHandle identity = RunningTime();
     if (source)
-        // Frames are stamped with this pipeline's running time when they arrive; a late start
-        // drops the oldest instead of bursting them out at time zero.
-        g_object_set(source.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", TRUE, "block", FALSE,
-                     "max-buffers", G_GUINT64_CONSTANT(4), "leaky-type", 2, nullptr);
+        // Frames are stamped by PushVideo; the source never blocks the camera's thread.
+        g_object_set(source.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block", FALSE,
+                     "max-buffers", G_GUINT64_CONSTANT(8), "leaky-type", 2, nullptr);
     if (scale)
         g_object_set(scale.get(), "add-borders", FALSE, nullptr);
     if (encoder)
         g_object_set(encoder.get(), "bitrate", 636000, nullptr);
-    if (!AddChain(m_pipeline.get(), {source.get(), queue.get(), rate.get(), scale.get(), convert.get(), format.get(),
-                                     encoder.get(), identity.get(), m_writer.get()}))
+    if (!AddChain(m_pipeline.get(), {source, queue, rate, scale, convert, format, encoder, identity, m_writer}))
         return E_FAIL;
     m_videoSource = std::move(source);
     m_videoQueue = std::move(queue);
@@ -198,9 +254,17 @@ void RecordingPipeline::PushVideo(GstSample* sample)
         gst_app_src_set_caps(GST_APP_SRC(m_videoSource.get()), gst_sample_get_caps(sample));
         m_feedCapsSet = true;
     }
-    // A shallow copy shares the pixels; without its old time stamps the source stamps it anew.
+    // The first frame opens the picture at the recording's start, as the sound does; later ones
+    // carry the moment they arrived. Gaps (a busy machine) are filled by repeating frames.
+    PushFrame(original, m_lastFrame ? RunningTimeOf(m_pipeline.get()) : 0);
+    gst_buffer_replace(&m_lastFrame, original);
+}
+
+void RecordingPipeline::PushFrame(GstBuffer* original, GstClockTime at)
+{
+    // A shallow copy shares the pixels.
     GstBuffer* buffer = gst_buffer_copy(original);
-    GST_BUFFER_PTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_PTS(buffer) = at;
     GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
     GST_BUFFER_DURATION(buffer) = GST_CLOCK_TIME_NONE;
     gst_app_src_push_buffer(GST_APP_SRC(m_videoSource.get()), buffer);
@@ -224,13 +288,19 @@ void RecordingPipeline::Finish(bool drain)
     {
         std::lock_guard lock(m_feedMutex);
         m_feedOpen = false;
+        // The picture lasts until the moment of the stop, like the sound: the newest frame is
+        // repeated up to it, then the frames already handed over are written out.
+        if (drain && m_videoSource) {
+            if (m_lastFrame)
+                PushFrame(m_lastFrame, RunningTimeOf(m_pipeline.get()));
+            gst_app_src_end_of_stream(GST_APP_SRC(m_videoSource.get()));
+        }
+        gst_buffer_replace(&m_lastFrame, nullptr);
     }
     m_running = false;
     m_watch.reset();
-    for (const ElementHandle& queue : {m_audioQueue, m_videoQueue}) {
-        if (!queue || !drain)
-            continue;
-        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(queue.get(), "sink"));
+    if (drain && m_audioQueue) {
+        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(m_audioQueue.get(), "sink"));
         gst_pad_send_event(pad.get(), gst_event_new_eos());
     }
     BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
@@ -257,6 +327,7 @@ void RecordingPipeline::Finish(bool drain)
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
+    SyncFile(m_path);
     DiscardEmptyOutput();
 }
 

@@ -62,6 +62,7 @@ private:
     // itself has failed.
     void Finish(bool drain);
     bool FromWriter(GstMessage* message) const;
+    void PushFrame(GstBuffer* original, GstClockTime at);
     void DiscardEmptyOutput();
 
     ElementHandle m_pipeline;
@@ -78,6 +79,7 @@ private:
     std::mutex m_feedMutex;
     bool m_feedOpen = false;
     bool m_feedCapsSet = false;
+    GstBuffer* m_lastFrame = nullptr;  // guarded by m_feedMutex
     std::atomic<qint64> m_audioNanoseconds{0};
 };
 

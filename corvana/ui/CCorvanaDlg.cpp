@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSettingsStore.h"
 #include "capture/CCaptureGraph.h"
+#include "capture/GstRuntime.h"
 #include "capture/CPhotoCapture.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
@@ -222,6 +223,7 @@ void CCorvanaDlg::OnInitDialog()
     if (m_initialised)
         return;
     m_initialised = true;
+    GstRuntime::WarmUp();
     m_session->Register(this);
     setWindowIcon(ProgramIcon());
 

@@ -47,6 +47,16 @@ QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType)
     return {};
 }
 
+QString DecodeErrors(const QString& path)
+{
+    QProcess process;
+    process.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                             QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QStringLiteral("ffmpeg failed: ") + QString::fromUtf8(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardError()).trimmed();
+}
+
 std::vector<qint16> DecodeAudio(const QString& path, int rate)
 {
     QProcess process;

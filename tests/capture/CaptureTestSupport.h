@@ -40,6 +40,8 @@ QStringList FilesIn(const QString& subfolder, const QString& pattern);
 // ffprobe's -show_streams -show_format output (frames counted) as JSON.
 QJsonObject Probe(const QString& path);
 QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType);
+// What ffmpeg reports as wrong while decoding the whole file (empty for a clean file).
+QString DecodeErrors(const QString& path);
 // The file's audio decoded to mono 16-bit samples at the given rate.
 std::vector<qint16> DecodeAudio(const QString& path, int rate);
 // Relative strength of a tone in the samples, 0..1: Goertzel power over total power, averaged
