@@ -9,6 +9,7 @@
 // Run it with bench/soak/soak.sh (private session, synthetic devices).
 #include "SoakDriver.h"
 #include "TestEnvironment.h"
+#include "capture/GstRuntime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -121,5 +122,7 @@ int main(int argc, char* argv[])
     });
 
     std::printf("\ntotal %.1f s\n", static_cast<double>(total.elapsed()) / 1000.0);
+    // The program's own end: the plug-in warm-up joined, GStreamer let go.
+    GstRuntime::Shutdown();
     return 0;
 }

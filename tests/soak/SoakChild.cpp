@@ -1,11 +1,12 @@
 // Run by soak_test under GStreamer's leak tracer: a short use of every capture mode through the
-// dialog, then the capture engine's shutdown and gst_deinit, where the tracer lists every
-// GStreamer object still alive.
+// dialog, then the end the program takes (the capture engine's shutdown, then GStreamer's, which
+// calls gst_deinit), where the tracer lists every GStreamer object still alive.
 //   soak_child              the uses; exit code 0 when every one of them worked
 //   soak_child --leak-one   no uses, one element made and never released
 #include "MessageBoxWatcher.h"
 #include "SoakDriver.h"
 #include "capture/CaptureEngine.h"
+#include "capture/GstRuntime.h"
 
 #include <gst/gst.h>
 
@@ -34,6 +35,6 @@ int main(int argc, char* argv[])
         worked = worked && closed && boxes.Seen().isEmpty();
     }
     CaptureEngine::Shutdown();
-    gst_deinit();
+    GstRuntime::Shutdown();
     return worked ? 0 : 2;
 }

@@ -4,6 +4,7 @@
 #include "MessageBoxWatcher.h"
 #include "SoakDriver.h"
 #include "TestEnvironment.h"
+#include "capture/GstRuntime.h"
 
 #include <QDir>
 #include <QProcess>
@@ -12,6 +13,13 @@
 using namespace corvana;
 
 namespace {
+
+// The dialogs of this process start the plug-in warm-up; it ends the way the program does.
+class ProgramEnd : public ::testing::Environment {
+public:
+    void TearDown() override { GstRuntime::Shutdown(); }
+};
+[[maybe_unused]] ::testing::Environment* const kProgramEnd = ::testing::AddGlobalTestEnvironment(new ProgramEnd);
 
 class SoakTest : public ::testing::Test {
 protected:
