@@ -19,6 +19,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <glib.h>
 
 #include <climits>
@@ -104,9 +105,10 @@ inline QString KindsChanged(const std::map<QString, int>& before, const std::map
     return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
 }
 
-// GLib keeps a finished pool thread idle for up to 15 s before it ends, and a pipeline's
-// threads end shortly after it stopped, so the counts lag behind the work: ask the idle threads
-// to end now and wait until both counts are at most the given ones and have held for a second.
+// Idle pool threads outlive their work: GLib's (GStreamer's tasks) for up to 15 s, Qt's (image
+// conversion) for 30 s, and a pipeline's threads end shortly after it stopped. So the counts lag
+// behind the work: end the idle pool threads now and wait until both counts are at most the
+// given ones and have held for a second.
 inline ProcessFigures SettledFigures(int threadsAtMost = INT_MAX, int descriptorsAtMost = INT_MAX)
 {
     ProcessFigures last;
@@ -114,8 +116,9 @@ inline ProcessFigures SettledFigures(int threadsAtMost = INT_MAX, int descriptor
     held.start();
     WaitFor(
         [&] {
-            // A pool's thread joins the idle ones only half a second after its last task.
+            // A GLib pool's thread joins the idle ones only half a second after its last task.
             g_thread_pool_stop_unused_threads();
+            QThreadPool::globalInstance()->waitForDone(1000);
             const ProcessFigures now = ReadProcessFigures();
             if (now.threads != last.threads || now.descriptors != last.descriptors)
                 held.restart();
