@@ -10,7 +10,7 @@ shift || true
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$tmp/home" "$tmp/config" && mkdir -m 700 "$tmp/run"
+mkdir -p "$tmp/home" "$tmp/config"
 # The bench makes its own folders below TMPDIR; the session's sound server stays reachable.
 export HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" TMPDIR="$tmp" CORVANA_DEVICES=synthetic
 "$bin" "$@"
