@@ -42,6 +42,9 @@ pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
 for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
 if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then cp "$XDG_RUNTIME_DIR/pulse/pid" "$work/pulse.pid"; fi
 
+# Tests move HOME into folders of their own; GStreamer's plugin registry stays shared, as a
+# user's cached one is, rather than being rebuilt for every test.
+export GST_REGISTRY="$work/gstreamer-registry.bin"
 # Tests move XDG_RUNTIME_DIR and HOME into their own folders; the sound server stays reachable.
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 export CORVANA_SESSION=1

@@ -3,6 +3,7 @@
 #include "app/CInstanceChannel.h"
 #include "app/CMainFrame.h"
 #include "capture/GstRuntime.h"
+#include "capture/UnfinishedRecordings.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
 #include "support/Logging.h"
@@ -97,6 +98,9 @@ int CCorvanaApp::Main(int argc, char* argv[])
         ExitInstance();
         return outcome == CInstanceChannel::Outcome::Failed ? 1 : 0;
     }
+
+    // Recordings a crash or kill left unfinished are made whole before anything else is recorded.
+    UnfinishedRecordings::RepairAll();
 
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "corvana: no display to show the main window on (DISPLAY is %s)\n",

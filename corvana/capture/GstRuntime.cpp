@@ -19,8 +19,18 @@ constexpr const char* kWarmFactories[] = {
     "capsfilter",  "appsrc",     "appsink", "videorate",    "videoscale",    "videoconvert", "tee",  "pulsesrc",
 };
 
+// Joined at the latest when the process ends, whoever forgot to shut down.
+struct WarmThread {
+    std::thread thread;
+    ~WarmThread()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 std::mutex g_warmMutex;
-std::thread g_warmThread;
+WarmThread g_warm;
 std::atomic<bool> g_used{false};
 
 void LoadFactories()
@@ -63,15 +73,15 @@ void GstRuntime::WarmUp()
         return;
     started = true;
     g_used = true;
-    g_warmThread = std::thread(LoadFactories);
+    g_warm.thread = std::thread(LoadFactories);
 }
 
 void GstRuntime::Shutdown()
 {
     {
         std::lock_guard lock(g_warmMutex);
-        if (g_warmThread.joinable())
-            g_warmThread.join();
+        if (g_warm.thread.joinable())
+            g_warm.thread.join();
     }
     if (g_used.exchange(false))
         gst_deinit();

@@ -1,5 +1,7 @@
 #include "capture/RecordingPipeline.h"
 
+#include "capture/AsfRepair.h"
+#include "capture/UnfinishedRecordings.h"
 #include "support/Logging.h"
 
 #include <QFile>
@@ -53,9 +55,9 @@ ElementHandle SourceQueue()
     return queue;
 }
 
-// The writer's packets are this size: at 64 kbit/s of sound one fills in about 0.4 s, so what was
-// recorded reaches the file at least that often and a crash loses no more.
-constexpr guint kPacketSize = 3200;
+// The writer's packets are this size: at 64 kbit/s of sound one fills in about 0.25 s, so what
+// was recorded reaches the file at least that often and a crash loses no more.
+constexpr guint kPacketSize = 2000;
 
 // The muxer writes the last packet with its payload length as the packet length, although the
 // packet is written padded to the full size; readers then count the padding twice and drop the
@@ -138,7 +140,7 @@ RecordingPipeline::~RecordingPipeline()
     if (m_pipeline)
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_buffer_replace(&m_lastFrame, nullptr);
-    DiscardEmptyOutput();
+    Settle(false);
 }
 
 HRESULT RecordingPipeline::AddAudioSource(ElementHandle source)
@@ -168,9 +170,13 @@ HRESULT RecordingPipeline::SetOutput(const QString& path)
         return E_FAIL;
     PadHandle packets = PadHandle::Adopt(gst_element_get_static_pad(mux.get(), "src"));
     gst_pad_add_probe(packets.get(), GST_PAD_PROBE_TYPE_BUFFER, &WholeLastPacket, nullptr, nullptr);
+    // Recorded before the first byte is written, so that a crash is repaired at the next start.
+    if (!UnfinishedRecordings::Begin(path))
+        CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording in progress not noted: %1").arg(path));
     m_writer = std::move(mux);
     m_fileSink = std::move(file);
     m_path = path;
+    m_pathInProgress = true;
     return S_OK;
 }
 
@@ -327,8 +333,21 @@ void RecordingPipeline::Finish(bool drain)
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
+    Settle(finished);
+}
+
+void RecordingPipeline::Settle(bool finished)
+{
+    if (!m_pathInProgress)
+        return;
+    m_pathInProgress = false;
     SyncFile(m_path);
     DiscardEmptyOutput();
+    // A file the muxer could not finish (its writer failed, or end-of-stream never came through)
+    // is repaired now; should that fail, the next start tries again.
+    if (!finished && QFileInfo::exists(m_path) && AsfRepair::Repair(m_path).outcome == AsfRepair::Outcome::Failed)
+        return;
+    UnfinishedRecordings::End(m_path);
 }
 
 void RecordingPipeline::OnMessage(GstMessage* message)

@@ -64,6 +64,8 @@ private:
     bool FromWriter(GstMessage* message) const;
     void PushFrame(GstBuffer* original, GstClockTime at);
     void DiscardEmptyOutput();
+    // Syncs the file and forgets it as a recording in progress, once it is complete.
+    void Settle(bool finished);
 
     ElementHandle m_pipeline;
     ElementHandle m_audioSource;
@@ -73,6 +75,7 @@ private:
     ElementHandle m_writer;
     ElementHandle m_fileSink;
     QString m_path;
+    bool m_pathInProgress = false;
     std::unique_ptr<BusWatch> m_watch;
     ErrorHandler m_onError;
     bool m_running = false;

@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -134,7 +135,11 @@ int UnfinishedRecordings::RepairAll()
         if (native.isEmpty() || EntryName(native) != entryName)
             continue;
         const QString path = QFile::decodeName(native);
-        if (!IsGone(path)) {
+        // Killed before its first byte: nothing was recorded, and the empty name goes as it does
+        // after any recording that wrote nothing.
+        if (const QFileInfo info(path); !info.isSymLink() && info.isFile() && info.size() == 0)
+            QFile::remove(path);
+        else if (!IsGone(path)) {
             const AsfRepair::Result result = AsfRepair::Repair(path);
             if (result.outcome == AsfRepair::Outcome::Failed) {
                 std::fprintf(stderr, "corvana: could not repair %s: %s\n", OneLine(native).constData(),

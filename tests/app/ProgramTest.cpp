@@ -5,6 +5,7 @@
 #include "TestEnvironment.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
@@ -185,12 +186,15 @@ TEST_F(ProgramTest, TerminationSignalClosesTheDialogLikeClose)
 
 // Opens the dialog in the given mode with the synthetic devices and starts a recording with the
 // record key; returns the file being written.
-QString StartRecordingThroughTheProgram(TestEnvironment& env, ProgramTest* test, const char* folder, const char* pattern)
+QString StartRecordingThroughTheProgram(TestEnvironment& env, ProgramTest* test, const char* folder, const char* pattern,
+                                        QElapsedTimer* sincePress = nullptr)
 {
     Q_UNUSED(test);
     EXPECT_EQ(RunCorvana(), 0);
     EXPECT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
     const QString path = env.MediaFolder(QString::fromLatin1(folder));
+    if (sincePress)
+        sincePress->start();
     RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("XF86AudioRecord")});
     QString file;
     EXPECT_TRUE(WaitFor([&] {
@@ -210,6 +214,7 @@ TEST_F(ProgramTest, TerminationSignalDuringAVideoRecordingLeavesAFinishedFile)
     QProcess* resident = StartResident();
     const QString file = StartRecordingThroughTheProgram(env, this, "Video", "*.wmv");
     ASSERT_FALSE(file.isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > 100000; }));  // more than a second
     ::kill(static_cast<pid_t>(resident->processId()), SIGTERM);
     ASSERT_TRUE(Ended(resident));
     const ProbedFile probed = ProbeMedia(file);
@@ -237,6 +242,57 @@ TEST_F(ProgramTest, CloseDuringASoloRecordingFinishesItBeforeReturning)
     EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
     EXPECT_TRUE(Ended(resident));
 }
+
+// Seconds of sound or picture ffmpeg can decode from the file.
+double DecodableSeconds(const QString& path, bool video)
+{
+    const ProbedFile probed = ProbeMedia(path);
+    return video ? probed.video.frames * 1001.0 / 30000.0 : probed.audio.frames * 2048.0 / 44100.0;
+}
+
+struct KilledRecording {
+    const char* name;
+    int mode;
+    const char* folder;
+    const char* pattern;
+    bool video;
+    qint64 bytesForEightSeconds;
+};
+
+class KilledRecordingTest : public ProgramTest, public ::testing::WithParamInterface<KilledRecording> {};
+
+TEST_P(KilledRecordingTest, KeepsWhatWasRecordedAndIsRepairedAtTheNextStart)
+{
+    const KilledRecording& kind = GetParam();
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
+    env.SetUserSettings(QStringLiteral("[General]\nModeState=%1\n").arg(kind.mode).toLatin1());
+    QProcess* resident = StartResident();
+    QElapsedTimer sincePress;
+    const QString file = StartRecordingThroughTheProgram(env, this, kind.folder, kind.pattern, &sincePress);
+    ASSERT_FALSE(file.isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > kind.bytesForEightSeconds; }, 30000));
+    ::kill(static_cast<pid_t>(resident->processId()), SIGKILL);
+    const double recorded = sincePress.elapsed() / 1000.0;
+    ASSERT_TRUE(Ended(resident));
+
+    EXPECT_GE(DecodableSeconds(file, kind.video), 0.95 * recorded) << recorded << " s recorded";
+    // An unfinished file of the same kind that was not the program's own recording stays as it is.
+    const QString foreign = env.MediaFolder(QString::fromLatin1(kind.folder)) + QStringLiteral("foreign") + QFileInfo(file).suffix();
+    ASSERT_TRUE(QFile::copy(file, foreign));
+    const QByteArray foreignBytes = TestEnvironment::ReadFile(foreign);
+
+    // The next start makes the file whole before it listens.
+    StartResident();
+    const double decodable = DecodableSeconds(file, kind.video);
+    EXPECT_NEAR(ProbeMedia(file).duration, decodable, 0.15);
+    EXPECT_EQ(TestEnvironment::ReadFile(foreign), foreignBytes);
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, KilledRecordingTest,
+                         ::testing::Values(KilledRecording{"Solo", 0, "AudioSolo", "*.wma", false, 8 * 8400},
+                                           KilledRecording{"Video", 2, "Video", "*.wmv", true, 8 * 45000}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(ProgramTest, TheSocketAcceptsOnlyItsTwoRequests)
 {
