@@ -183,10 +183,16 @@ QList<int> BitmapIds()
 
 QIcon ProgramIcon()
 {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(QPixmap::fromImage(EmblemArt::IconImage(size)));
-    return icon;
+    // Painted once: each new icon would add its scaled copies to Qt's pixmap cache at every
+    // opening of the window, and the resident program would grow by them.
+    // Kept to the end of the process, past the application object its pixmaps belong to.
+    static const QIcon* icon = [] {
+        auto* painted = new QIcon;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            painted->addPixmap(QPixmap::fromImage(EmblemArt::IconImage(size)));
+        return painted;
+    }();
+    return *icon;
 }
 
 QRgb SkinKeyColour()
