@@ -8,6 +8,7 @@
 // Usage: soak_bench [dialog cycles, default 1000] [mode switches, default 300]
 // Run it with bench/soak/soak.sh (private session, synthetic devices).
 #include "SoakDriver.h"
+#include "app/CCorvanaApp.h"
 #include "TestEnvironment.h"
 #include "capture/GstRuntime.h"
 
@@ -85,6 +86,7 @@ int Argument(int argc, char* argv[], int index, int fallback)
 int main(int argc, char* argv[])
 {
     const QByteArray devices = qEnvironmentVariableIsSet("CORVANA_DEVICES") ? qgetenv("CORVANA_DEVICES") : "synthetic";
+    CCorvanaApp::LimitAllocatorArenas();
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const int cycles = Argument(argc, argv, 1, 1000);

@@ -15,6 +15,7 @@
 #include <X11/Xlib.h>
 
 #include <csignal>
+#include <malloc.h>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -82,8 +83,14 @@ void CCorvanaApp::ExitInstance()
     SetRecordLED(0);
 }
 
+void CCorvanaApp::LimitAllocatorArenas()
+{
+    ::mallopt(M_ARENA_MAX, 2);
+}
+
 int CCorvanaApp::Main(int argc, char* argv[])
 {
+    LimitAllocatorArenas();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

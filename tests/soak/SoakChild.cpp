@@ -5,6 +5,7 @@
 //   soak_child --leak-one   no uses, one element made and never released
 #include "MessageBoxWatcher.h"
 #include "SoakDriver.h"
+#include "app/CCorvanaApp.h"
 #include "capture/CaptureEngine.h"
 #include "capture/GstRuntime.h"
 
@@ -14,6 +15,7 @@ using namespace corvana;
 
 int main(int argc, char* argv[])
 {
+    CCorvanaApp::LimitAllocatorArenas();
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     if (argc > 1 && QByteArray(argv[1]) == "--leak-one") {
