@@ -9,7 +9,10 @@
 
 namespace corvana {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent)
+    // A modal frame with caption and system menu: a close button, nothing to minimise or maximise.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
 {
     // The About box shares the dialog class name, so a second start sees a dialog open.
     setObjectName(QStringLiteral("CorvanaDlg"));
@@ -35,6 +38,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     layout->addWidget(ok, 0, 3);
     layout->addWidget(notice, 1, 1, 1, 3);
     layout->setColumnStretch(2, 1);
+    // Fixed before the window exists, so the window manager never offers to resize or maximise it.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->activate();
 }
 
 QString CAboutDlg::VersionText() const

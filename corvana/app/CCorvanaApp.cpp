@@ -99,11 +99,22 @@ int CCorvanaApp::Main(int argc, char* argv[])
     CInstanceChannel channel;
     const CInstanceChannel::Outcome outcome =
         channel.Claim(closeRequest ? CInstanceChannel::Request::Close : CInstanceChannel::Request::Show);
-    if (outcome != CInstanceChannel::Outcome::Resident) {
-        if (outcome == CInstanceChannel::Outcome::Failed)
-            qCWarning(lcApp) << "no running instance could be reached and none could be started";
+    switch (outcome) {
+    case CInstanceChannel::Outcome::Resident:
+        break;
+    case CInstanceChannel::Outcome::NoInstance:
         ExitInstance();
-        return outcome == CInstanceChannel::Outcome::Failed ? 1 : 0;
+        return 0;
+    // A running instance owns the lights: a start that only talks to it leaves them alone.
+    case CInstanceChannel::Outcome::Forwarded:
+        return 0;
+    case CInstanceChannel::Outcome::NotEnded:
+        std::fprintf(stderr, "corvana: the running instance did not end within %d s of the Close request\n",
+                     CInstanceChannel::kCloseDeadlineMs / 1000);
+        return 1;
+    case CInstanceChannel::Outcome::Failed:
+        std::fprintf(stderr, "corvana: no running instance could be reached and none could be started\n");
+        return 1;
     }
 
     // Recordings a crash or kill left unfinished are made whole before anything else is recorded.

@@ -18,7 +18,7 @@ public:
     static QString FileNameArgument(const QStringList& arguments);
 
 private:
-    // Both lights off, in every process that ends, a forwarding one included.
+    // Both lights off, in a process that was or could have been the resident instance.
     static void ExitInstance();
 };
 

@@ -27,8 +27,6 @@ namespace {
 
 constexpr int kMaxRequestBytes = 16;
 constexpr int kClaimDeadlineMs = 15000;
-// A forwarded Close waits while the resident instance finishes a recording and closes.
-constexpr int kCloseReplyDeadlineMs = 30000;
 constexpr int kReadDeadlineMs = 2000;
 
 QByteArray RequestLine(CInstanceChannel::Request request)
@@ -162,9 +160,23 @@ bool CInstanceChannel::Forward(Request request)
     if (!socket.Send(RequestLine(request)))
         return false;
     // Even when no reply comes (the instance died meanwhile) the request was delivered or lost
-    // with the instance; either way this start is done.
-    socket.WaitForReply(request == Request::Close ? kCloseReplyDeadlineMs : kReadDeadlineMs);
+    // with the instance; whether a Close took effect is judged by the lock, not by the reply.
+    socket.WaitForReply(request == Request::Close ? kCloseDeadlineMs : kReadDeadlineMs);
     return true;
+}
+
+bool CInstanceChannel::WaitForInstanceEnd(const QElapsedTimer& sinceRequest)
+{
+    // The instance holds the lock until its very last step, so a free lock means it has ended.
+    do {
+        if (TryLock()) {
+            ::close(m_lockFd);
+            m_lockFd = -1;
+            return true;
+        }
+        QThread::msleep(20);
+    } while (sinceRequest.elapsed() < kCloseDeadlineMs);
+    return false;
 }
 
 CInstanceChannel::Outcome CInstanceChannel::Claim(Request request)
@@ -182,8 +194,13 @@ CInstanceChannel::Outcome CInstanceChannel::Claim(Request request)
             }
             return Outcome::Resident;
         }
-        if (Forward(request))
+        QElapsedTimer sinceRequest;
+        sinceRequest.start();
+        if (Forward(request)) {
+            if (request == Request::Close && !WaitForInstanceEnd(sinceRequest))
+                return Outcome::NotEnded;
             return Outcome::Forwarded;
+        }
         // The resident instance holds the lock but is not listening yet (it is starting).
         QThread::msleep(20);
     }

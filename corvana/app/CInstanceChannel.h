@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class QElapsedTimer;
 class QLocalServer;
 class QLocalSocket;
 
@@ -17,7 +18,7 @@ class CInstanceChannel : public QObject {
     Q_OBJECT
 public:
     enum class Request { Show, Close };
-    enum class Outcome { Resident, Forwarded, NoInstance, Failed };
+    enum class Outcome { Resident, Forwarded, NoInstance, NotEnded, Failed };
 
     explicit CInstanceChannel(QObject* parent = nullptr);
     ~CInstanceChannel() override;
@@ -25,9 +26,14 @@ public:
     // Either takes the instance lock for this process (Resident; call Listen() once the
     // application object exists) or hands the request to the one that runs. Close with no
     // instance running gives NoInstance. A forwarded Close returns only after the running
-    // instance has handled it. Needs no application object and no display.
+    // instance has ended; NotEnded when it was still running at the deadline. Needs no
+    // application object and no display.
     Outcome Claim(Request request);
     bool Listen();
+
+    // How long a forwarded Close waits for the instance to end: it ends within 3 s whatever is
+    // open, plus the finishing of a recording on a busy machine.
+    static constexpr int kCloseDeadlineMs = 10000;
 
     // Called on the resident instance for each request. The handler calls done() once the request
     // has been handled; the sender waits for that.
@@ -39,6 +45,7 @@ public:
 private:
     bool TryLock();
     bool Forward(Request request);
+    bool WaitForInstanceEnd(const QElapsedTimer& sinceRequest);
     void OnNewConnection();
     void OnReadable(QLocalSocket* socket);
 

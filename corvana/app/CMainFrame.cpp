@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QMenu>
 #include <QPointer>
 
 #include <malloc.h>
@@ -91,28 +92,57 @@ void CMainFrame::RequestClose(std::function<void()> handled)
 {
     if (handled)
         m_closeHandled.push_back(std::move(handled));
-    g_closing = true;
+    if (!g_closing) {
+        g_closing = true;
+        // A menu or box that a handler opens on the way out is closed as soon as it shows.
+        qApp->installEventFilter(this);
+    }
     if (m_dialogRunning) {
         // The frame's handler that runs the dialog finishes the close once the dialog is gone.
-        CloseOpenDialogs();
+        CloseOpenWindows();
         return;
     }
     Finish();
 }
 
-void CMainFrame::CloseOpenDialogs()
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    // Innermost first: a message box or the About box may sit on top of the main dialog.
+    if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+        QMetaObject::invokeMethod(this, &CMainFrame::CloseOpenWindows, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
+}
+
+void CMainFrame::CloseOpenWindows()
+{
+    // Every nested event loop has to end before the dialog's own can: open menus first (their
+    // loop is innermost and a menu ignores dialogs being closed), then message boxes and the
+    // About box, then the main dialog. A box closed this way answers with no button, so a
+    // pending delete confirmation counts as "No".
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup)
+            break;
+        popup->close();
+    }
     const QWidgetList windows = QApplication::topLevelWidgets();
+    QList<QPointer<QWidget>> menus;
     QList<QPointer<QDialog>> dialogs;
-    for (QWidget* window : windows)
-        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+    for (QWidget* window : windows) {
+        if (!window->isVisible())
+            continue;
+        if (auto* menu = qobject_cast<QMenu*>(window))
+            menus.push_back(menu);
+        else if (auto* dialog = qobject_cast<QDialog*>(window))
             dialogs.push_back(dialog);
+    }
+    for (const QPointer<QWidget>& menu : menus)
+        if (menu)
+            menu->close();
     for (const QPointer<QDialog>& dialog : dialogs)
-        if (dialog && dialog->objectName() != QLatin1String("CorvanaDlg"))
+        if (dialog && !qobject_cast<CCorvanaDlg*>(dialog.data()))
             dialog->reject();
     for (const QPointer<QDialog>& dialog : dialogs)
-        if (dialog && dialog->objectName() == QLatin1String("CorvanaDlg"))
+        if (dialog && qobject_cast<CCorvanaDlg*>(dialog.data()))
             dialog->reject();
 }
 

@@ -26,12 +26,13 @@ public:
 protected:
     void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnHookKey(unsigned flags, unsigned scanCode);
     void OnShowDialog();
     void OpenMainDialog();
-    void CloseOpenDialogs();
+    void CloseOpenWindows();
     void Finish();
 
     CKeyboardHook m_hook;

@@ -10,6 +10,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace corvana {
 
@@ -119,20 +120,32 @@ void CSettingsStore::SaveModeState(int mode)
 
 QString CSettingsStore::LoadVersion()
 {
-    const auto settings = OpenForReading(MachineFile());
-    if (!settings)
+    const QString file = MachineFile();
+    const QFileInfo info(file);
+    if (!info.isFile() || !info.isReadable() || info.size() > kMaxSettingsFileSize || !LooksLikeText(file))
         return {};
-    const QVariant value = settings->value(kVersion);
-    QString text;
-    if (value.typeId() == QMetaType::QString)
-        text = value.toString();
-    else if (value.typeId() == QMetaType::QStringList)  // an unquoted comma splits the text
-        text = value.toStringList().join(QStringLiteral(", "));
-    else
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly))
         return {};
-    if (text.toUtf8().size() > kMaxVersionBytes)
+    // The text is shown as the machine's installation wrote it, so it is not read through the INI
+    // parser, which would split it at commas and cut it at a semicolon.
+    std::optional<QByteArray> version;
+    bool inGeneral = true;
+    const QList<QByteArray> lines = input.readAll().split('\n');
+    for (const QByteArray& raw : lines) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[') && line.endsWith(']')) {
+            inGeneral = line == "[General]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inGeneral || equals < 0 || line.left(equals).trimmed() != "Version")
+            continue;
+        version = line.mid(equals + 1).trimmed();
+    }
+    if (!version || version->size() > kMaxVersionBytes)
         return {};
-    return text;
+    return QString::fromUtf8(*version);
 }
 
 } // namespace corvana

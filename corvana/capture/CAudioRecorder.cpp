@@ -43,8 +43,11 @@ HRESULT CAudioRecorder::AddCaptureSource(DeviceCategory category, const QString&
 {
     if (!m_pGraph)
         return E_POINTER;
+    const DeviceList::Listing devices = DeviceList::Enumerate(category);
+    if (!devices)
+        return E_FAIL;
     BoundDevice chosen;
-    const HRESULT hr = DiscoveryRules::ChooseAudioSource(DeviceList::Enumerate(category), name, chosen);
+    const HRESULT hr = DiscoveryRules::ChooseAudioSource(*devices, name, chosen);
     if (hr != S_OK)
         return hr;
     const HRESULT added = m_pGraph->AddAudioSource(std::move(chosen.element));

@@ -123,8 +123,13 @@ HRESULT CCaptureGraph::GetInterfaces()
 
 HRESULT CCaptureGraph::FindCaptureDevices()
 {
-    const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(
-        DeviceList::Enumerate(DeviceCategory::VideoInput), DeviceList::Enumerate(DeviceCategory::AudioInput));
+    const DeviceList::Listing video = DeviceList::Enumerate(DeviceCategory::VideoInput);
+    const DeviceList::Listing audio = video ? DeviceList::Enumerate(DeviceCategory::AudioInput) : std::nullopt;
+    if (!video || !audio) {
+        CORVANA_DEBUG_LINE(lcCapture, "Couldn't create Video enumerator!");
+        return E_FAIL;
+    }
+    const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = 1;
         ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);

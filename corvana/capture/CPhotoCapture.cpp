@@ -39,8 +39,11 @@ CPhotoCapture::~CPhotoCapture()
 
 bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString& caps)
 {
-    const DiscoveryRules::PhotoChoice choice =
-        DiscoveryRules::ChoosePhotoDevice(index < 0 ? std::vector<CaptureDevice>() : DeviceList::Enumerate(DeviceCategory::VideoInput), index);
+    // A device list that cannot be had counts as no camera here, as an empty one does.
+    const DiscoveryRules::PhotoChoice choice = DiscoveryRules::ChoosePhotoDevice(
+        index < 0 ? std::vector<CaptureDevice>()
+                  : DeviceList::Enumerate(DeviceCategory::VideoInput).value_or(std::vector<CaptureDevice>()),
+        index);
     if (choice.noVideoDevice) {
         m_nDeviceState = 1;
         ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);

@@ -20,13 +20,13 @@ void DeviceList::SetProvider(Provider provider)
     Override() = std::move(provider);
 }
 
-std::vector<CaptureDevice> DeviceList::Enumerate(DeviceCategory category)
+DeviceList::Listing DeviceList::Enumerate(DeviceCategory category)
 {
     if (Override())
         return Override()(category);
     const QByteArray mode = qgetenv("CORVANA_DEVICES");
     if (mode == "none")
-        return {};
+        return std::vector<CaptureDevice>();
     if (mode == "synthetic")
         return SyntheticDevices::List(category);
     return DeviceMonitorSource::List(category);

@@ -2,6 +2,7 @@
 #include "capture/CaptureDevice.h"
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace corvana {
@@ -10,9 +11,11 @@ namespace corvana {
 // CORVANA_DEVICES=none nothing, otherwise the device monitor. A test may install its own list.
 class DeviceList {
 public:
-    using Provider = std::function<std::vector<CaptureDevice>(DeviceCategory)>;
+    // Nothing (as against an empty list) when the devices could not be listed at all.
+    using Listing = std::optional<std::vector<CaptureDevice>>;
+    using Provider = std::function<Listing(DeviceCategory)>;
 
-    static std::vector<CaptureDevice> Enumerate(DeviceCategory category);
+    static Listing Enumerate(DeviceCategory category);
     // An empty provider goes back to the rule above.
     static void SetProvider(Provider provider);
 };

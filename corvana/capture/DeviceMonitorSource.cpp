@@ -3,6 +3,8 @@
 #include "capture/GstRuntime.h"
 #include "capture/V4l2Probe.h"
 
+#include <algorithm>
+
 namespace corvana {
 
 namespace {
@@ -30,17 +32,28 @@ QVariantMap PropertiesOf(GstDevice* device)
     return map;
 }
 
+// The sound server's capture of what an output plays; recording it would record the speakers.
+bool IsOutputMonitor(const CaptureDevice& device)
+{
+    return device.properties.value(QStringLiteral("device.class")).toString() == QLatin1String("monitor");
+}
+
+bool IsDefaultSource(const CaptureDevice& device)
+{
+    return device.properties.value(QStringLiteral("is-default")).toString() == QLatin1String("true");
+}
+
 } // namespace
 
-std::vector<CaptureDevice> DeviceMonitorSource::List(DeviceCategory category)
+std::optional<std::vector<CaptureDevice>> DeviceMonitorSource::List(DeviceCategory category)
 {
     GstRuntime::Ensure();
     const bool video = category == DeviceCategory::VideoInput;
     GObjectHandle<GstDeviceMonitor> monitor = GObjectHandle<GstDeviceMonitor>::Adopt(gst_device_monitor_new());
     gst_device_monitor_add_filter(monitor.get(), video ? "Video/Source" : "Audio/Source", nullptr);
-    std::vector<CaptureDevice> devices;
     if (!gst_device_monitor_start(monitor.get()))
-        return devices;
+        return std::nullopt;
+    std::vector<CaptureDevice> devices;
     GList* list = gst_device_monitor_get_devices(monitor.get());
     for (GList* item = list; item; item = item->next) {
         auto handle = GObjectHandle<GstDevice>::Adopt(GST_DEVICE(item->data));
@@ -62,10 +75,14 @@ std::vector<CaptureDevice> DeviceMonitorSource::List(DeviceCategory category)
                 device.analogVideoInput = V4l2Probe::HasAnalogVideoInput(path);
         }
         device.makeElement = [handle] { return gst_device_create_element(handle.get(), nullptr); };
+        if (!video && IsOutputMonitor(device))
+            continue;
         devices.push_back(std::move(device));
     }
     g_list_free(list);  // the references moved into the handles above
     gst_device_monitor_stop(monitor.get());
+    if (!video)
+        std::stable_partition(devices.begin(), devices.end(), IsDefaultSource);
     return devices;
 }
 

@@ -179,6 +179,12 @@ void CMediaListBox::OnRButtonDown(const QPoint& globalPos)
         return;
     QMenu popup(QStringLiteral("Delete"), this);
     popup.setObjectName(QStringLiteral("Delete"));
+    // Drawn like the list it belongs to rather than in the desktop's style.
+    popup.setStyleSheet(QStringLiteral(
+        "QMenu { background: #131518; color: #d3d8df; border: 1px solid #3b3f46;"
+        " font-family: 'DejaVu Sans'; font-size: 9pt; padding: 2px; }"
+        "QMenu::item { padding: 3px 18px; }"
+        "QMenu::item:selected { background: #2bb3a3; color: #101214; }"));
     QAction* remove = popup.addAction(QStringLiteral("delete"));
     if (popup.exec(globalPos) == remove)
         OnListDelete();
@@ -200,6 +206,16 @@ void CMediaListBox::mousePressEvent(QMouseEvent* event)
     // The right button never moves the selection: the menu acts on the item selected before.
     event->accept();
     OnRButtonDown(event->globalPosition().toPoint());
+}
+
+QItemSelectionModel::SelectionFlags CMediaListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // A single-selection list box never loses its selection to a click: Ctrl+click or Ctrl+Space
+    // on the selected item would otherwise deselect it.
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    if (command.testFlag(QItemSelectionModel::Deselect) || command.testFlag(QItemSelectionModel::Toggle))
+        return QItemSelectionModel::NoUpdate;
+    return command;
 }
 
 void CMediaListBox::mouseDoubleClickEvent(QMouseEvent* event)

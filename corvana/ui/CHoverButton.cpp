@@ -3,6 +3,7 @@
 #include "res/Bitmaps.h"
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace corvana {
@@ -11,6 +12,8 @@ CHoverButton::CHoverButton(QWidget* parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_Hover, false);
+    // Moves with no button held light the hover image again after a press ended elsewhere.
+    setMouseTracking(true);
 }
 
 int CHoverButton::LoadStateImages(int normal, int hover, int pressed, int disabled)
@@ -101,6 +104,25 @@ void CHoverButton::leaveEvent(QEvent* event)
     QAbstractButton::leaveEvent(event);
     m_hover = 0;
     update();
+}
+
+void CHoverButton::mouseMoveEvent(QMouseEvent* event)
+{
+    QAbstractButton::mouseMoveEvent(event);
+    const bool over = rect().contains(event->position().toPoint());
+    if (event->buttons() & Qt::LeftButton) {
+        // The button keeps the mouse while it is held, so no leave arrives: dragging off it
+        // clears the hover image, and dragging back does not light it again.
+        if (m_hover && !over) {
+            m_hover = 0;
+            update();
+        }
+        return;
+    }
+    if (!m_hover && over) {
+        m_hover = 1;
+        update();
+    }
 }
 
 } // namespace corvana

@@ -98,6 +98,14 @@ TEST_F(SettingsStoreTest, VersionOfTwoHundredFiftyFiveBytesIsWholeLongerIsEmpty)
     EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("Corvana 1.0, build 2"));
 }
 
+TEST_F(SettingsStoreTest, VersionIsShownAsWrittenCommasAndSemicolonsIncluded)
+{
+    env.SetMachineSettings("[General]\nVersion=1.0,2\n");
+    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0,2"));
+    env.SetMachineSettings("ArrayMic=0\r\nVersion = 1.0;2 \"beta\"\r\n[Other]\nVersion=elsewhere\n");
+    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0;2 \"beta\""));
+}
+
 TEST_F(SettingsStoreTest, BrokenStoresReadAsMissingAndAreNeverRewritten)
 {
     QByteArray binary;

@@ -16,6 +16,9 @@ TEST(PulseMicrophone, ToneIntoTheNullSinkIsRecordedThroughTheDeviceMonitor)
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") || QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("info")}) != 0)
         GTEST_SKIP() << "no private PulseAudio server (run under scripts/with-session.sh)";
     qunsetenv("CORVANA_DEVICES");
+    // The sink's monitor is no microphone: a source of its own hears what the sink plays.
+    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
+                                                QStringLiteral("master=spk.monitor"), QStringLiteral("source_name=heard")});
     QProcess tone;
     tone.start(QStringLiteral("gst-launch-1.0"), {QStringLiteral("-q"), QStringLiteral("audiotestsrc"), QStringLiteral("is-live=true"),
                                                    QStringLiteral("freq=1000"), QStringLiteral("volume=0.5"), QStringLiteral("!"),
@@ -43,6 +46,7 @@ TEST(PulseMicrophone, ToneIntoTheNullSinkIsRecordedThroughTheDeviceMonitor)
     recorder.ReleaseAll();
     tone.kill();
     tone.waitForFinished();
+    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("unload-module"), QStringLiteral("module-remap-source")});
     qputenv("CORVANA_DEVICES", "synthetic");
 
     const QString path = recorder.OutputPath();

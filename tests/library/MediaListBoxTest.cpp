@@ -223,6 +223,19 @@ TEST_F(MediaListBoxTest, DoubleClickWithTheLeftButtonIsReported)
     EXPECT_EQ(spy.count(), 1);
 }
 
+TEST_F(MediaListBoxTest, CtrlClickAndCtrlSpaceNeverLeaveTheListWithoutSelection)
+{
+    Fill({kOld, kMid});
+    const QPoint selected = m_list.visualItemRect(m_list.item(1)).center();
+    QTest::mouseClick(m_list.viewport(), Qt::LeftButton, Qt::ControlModifier, selected);
+    EXPECT_EQ(m_list.GetCurSel(), 1);
+    QTest::keyClick(&m_list, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(m_list.GetCurSel(), 1);
+    // Ctrl+click on another item still moves the selection there.
+    QTest::mouseClick(m_list.viewport(), Qt::LeftButton, Qt::ControlModifier, m_list.visualItemRect(m_list.item(0)).center());
+    EXPECT_EQ(m_list.GetCurSel(), 0);
+}
+
 TEST_F(MediaListBoxTest, DeleteAsksThenRemovesTheSelectedFileAndSelectsTheLast)
 {
     for (const Via via : {Via::Key, Via::Menu}) {

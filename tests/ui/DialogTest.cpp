@@ -227,6 +227,27 @@ TEST_F(DialogTest, HoverButtonFacesFollowTheirPrecedence)
     });
 }
 
+TEST_F(DialogTest, DraggingThePressedMouseOffAButtonClearsItsHoverImage)
+{
+    RunDialog([](CCorvanaDlg& dialog) {
+        CHoverButton* stop = Button(dialog, 1027);
+        QTest::mouseMove(stop, QPoint(5, 5));
+        ASSERT_TRUE(WaitFor([&] { return stop->IsHover(); }, 3000));
+        QTest::mousePress(stop, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Pressed);
+        QTest::mouseMove(stop, QPoint(5, -40));
+        EXPECT_FALSE(stop->IsHover());
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Normal);
+        // Back over it with the button still held: pressed, the hover image stays off.
+        QTest::mouseMove(stop, QPoint(6, 5));
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Pressed);
+        EXPECT_FALSE(stop->IsHover());
+        QTest::mouseMove(stop, QPoint(5, -40));
+        QTest::mouseRelease(stop, Qt::LeftButton, {}, QPoint(5, -40));
+        EXPECT_EQ(stop->CurrentFace(), CHoverButton::Face::Normal);
+    });
+}
+
 TEST_F(DialogTest, AboutShowsTheMachineVersion)
 {
     env.SetMachineSettings("[General]\nVersion=1.0.0.2 Tessaly\n");
