@@ -5,7 +5,8 @@
 //  - preview start until the first frame is painted;
 //  - Record press until the first sample in the file, for the first recording of the process and
 //    for later ones: the time between the presses less the sound the file holds (so it also
-//    counts what is lost at the stop).
+//    counts what is lost at the stop);
+//  - whether ffmpeg decodes the long video and a sound recording of the same length without errors.
 // Usage: capture_bench [seconds of the video recording, default 30]
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
@@ -82,6 +83,17 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// What ffmpeg reports while decoding the whole file; "clean" when it reports nothing.
+QString DecodeReport(const QString& path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                            QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-")});
+    ffmpeg.waitForFinished(-1);
+    const QString errors = QString::fromUtf8(ffmpeg.readAllStandardError()).trimmed();
+    return ffmpeg.exitCode() == 0 && errors.isEmpty() ? QStringLiteral("clean") : errors.left(300);
+}
+
 void VideoRecordingCpu(int seconds)
 {
     // The program's own preview area at the size it has in the window.
@@ -99,6 +111,7 @@ void VideoRecordingCpu(int seconds)
     graph.StopRecording();
     const double ours = CpuSeconds(RUSAGE_SELF) - before;
     const quint64 painted = surface.FramesPainted() - paintedBefore;
+    const QString recorded = graph.OutputPath();
     graph.CloseInterfaces();
 
     QTemporaryDir dir;
@@ -119,6 +132,7 @@ void VideoRecordingCpu(int seconds)
                 static_cast<unsigned long long>(painted), ours);
     std::printf("ffmpeg live synthetic input to wmv2 636k + wmav2 64k, %d s: CPU %.2f s\n", seconds, peer);
     std::printf("ratio ours/ffmpeg: %.2f (target <= 1.1)\n", peer > 0 ? ours / peer : 0.0);
+    std::printf("ffmpeg -v error on the %d s .wmv: %s\n", seconds, qPrintable(DecodeReport(recorded)));
 }
 
 void PhotoGrab()
@@ -183,6 +197,19 @@ void PhotoGrab()
                     Median(videoFirst), *std::max_element(videoFirst.begin(), videoFirst.end()));
 }
 
+void LongAudioRecording(int seconds)
+{
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    recorder.CreateGraph();
+    recorder.AddCaptureSource(DeviceCategory::AudioInput, QString());
+    recorder.SetOutputAndRender(QStringLiteral("AudioSolo"));
+    recorder.Start();
+    QTest::qWait(seconds * 1000);
+    recorder.Stop();
+    std::printf("ffmpeg -v error on the %d s .wma: %s\n", seconds, qPrintable(DecodeReport(recorder.OutputPath())));
+    recorder.ReleaseAll();
+}
+
 double MissingSeconds(CAudioRecorder& recorder)
 {
     QElapsedTimer between;
@@ -229,6 +256,7 @@ int main(int argc, char** argv)
     RecordStart();
     PhotoGrab();
     VideoRecordingCpu(seconds);
+    LongAudioRecording(seconds);
     CaptureEngine::Shutdown();
     return 0;
 }
