@@ -6,7 +6,6 @@
 #include "capture/UnfinishedRecordings.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
-#include "support/Logging.h"
 #include "support/WindowMessages.h"
 
 #include <QApplication>
