@@ -171,19 +171,6 @@ TEST_F(ProgramTest, TwentySimultaneousStartsLeaveOneInstanceAndOneDialog)
     EXPECT_TRUE(Ended(m_started.back().get()));
 }
 
-TEST_F(ProgramTest, TerminationSignalClosesTheDialogLikeClose)
-{
-    QProcess* resident = StartResident();
-    EXPECT_EQ(RunCorvana(), 0);
-    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
-    ::kill(static_cast<pid_t>(resident->processId()), SIGTERM);
-    ASSERT_TRUE(Ended(resident));
-    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
-    const QStringList bytes = env.JournalBytes(Pid(resident));
-    EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
-    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState="));
-}
-
 // Opens the dialog in the given mode with the synthetic devices and starts a recording with the
 // record key; returns the file being written.
 QString StartRecordingThroughTheProgram(TestEnvironment& env, ProgramTest* test, const char* folder, const char* pattern,
@@ -226,21 +213,6 @@ TEST_F(ProgramTest, TerminationSignalDuringAVideoRecordingLeavesAFinishedFile)
     EXPECT_TRUE(bytes.contains(QStringLiteral("D2")));
     EXPECT_EQ(bytes.mid(bytes.size() - 2), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState=2"));
-}
-
-TEST_F(ProgramTest, CloseDuringASoloRecordingFinishesItBeforeReturning)
-{
-    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
-    env.SetUserSettings("[General]\nModeState=0\n");
-    QProcess* resident = StartResident();
-    const QString file = StartRecordingThroughTheProgram(env, this, "AudioSolo", "*.wma");
-    ASSERT_FALSE(file.isEmpty());
-    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
-    // The closing start returned only after the file was finished.
-    const ProbedFile probed = ProbeMedia(file);
-    EXPECT_TRUE(probed.ok);
-    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
-    EXPECT_TRUE(Ended(resident));
 }
 
 // Seconds of sound or picture ffmpeg can decode from the file.

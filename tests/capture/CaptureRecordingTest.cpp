@@ -288,22 +288,3 @@ TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
     EXPECT_EQ(photo.m_pControl, nullptr);
     EXPECT_GT(surface.placeholders, 0);
 }
-
-TEST(PhotoCapture, UsesTheCamerasDefaultWhenTheWantedSizeIsNotOffered)
-{
-    TestSurface surface;
-    CPhotoCapture& photo = CPhotoCapture::Instance();
-    ASSERT_EQ(photo.StartPreview(0, &surface, 800, 600), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 1; }, 3000));
-    EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
-    photo.StopPreview();
-}
-
-TEST(PhotoCapture, EncoderLookupIndexesTheImageWriters)
-{
-    const int jpeg = CPhotoCapture::GetEncoderClsid(QStringLiteral("image/jpeg"));
-    ASSERT_GE(jpeg, 0);
-    EXPECT_EQ(QImageWriter::supportedMimeTypes().at(jpeg), QByteArray("image/jpeg"));
-    EXPECT_EQ(CPhotoCapture::GetEncoderClsid(QStringLiteral("IMAGE/JPEG")), -1);
-    EXPECT_EQ(CPhotoCapture::GetEncoderClsid(QStringLiteral("image/x-none")), -1);
-}

@@ -28,29 +28,6 @@ protected:
     TestEnvironment m_env;
 };
 
-TEST_F(MediaFoldersTest, StemHasTwoDigitFieldsAtTheEdgeDates)
-{
-    EXPECT_EQ(TimestampStem(Local(2006, 12, 31, 23, 59, 5)), QStringLiteral("061231-235905"));
-    EXPECT_EQ(TimestampStem(Local(2007, 1, 1, 0, 0, 0)), QStringLiteral("070101-000000"));
-    EXPECT_EQ(TimestampStem(Local(2008, 3, 4, 9, 5, 3)), QStringLiteral("080304-090503"));
-    EXPECT_EQ(TimestampStem(Local(2000, 2, 29, 12, 0, 0)), QStringLiteral("000229-120000"));
-    EXPECT_EQ(TimestampStem(Local(2099, 12, 31, 23, 59, 59)), QStringLiteral("991231-235959"));
-}
-
-TEST_F(MediaFoldersTest, TreeLivesUnderTheDocumentsFolder)
-{
-    EXPECT_EQ(MediaFolders::MediaRoot(), m_env.Documents() + QStringLiteral("/Corvana/"));
-    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Solo), m_env.MediaFolder(QStringLiteral("AudioSolo")));
-    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Conference), m_env.MediaFolder(QStringLiteral("AudioConference")));
-    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Video), m_env.MediaFolder(QStringLiteral("Video")));
-    EXPECT_EQ(MediaFolders::ModeFolder(MediaMode::Photo), m_env.MediaFolder(QStringLiteral("Photo")));
-    for (MediaMode mode : {MediaMode::Solo, MediaMode::Conference, MediaMode::Video, MediaMode::Photo})
-        EXPECT_TRUE(QFileInfo(MediaFolders::ModeFolder(mode)).isDir()) << ToInt(mode);
-    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Conference), QStringLiteral("*.wma"));
-    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Video), QStringLiteral("*.wmv"));
-    EXPECT_EQ(MediaFolders::ListingPattern(MediaMode::Photo), QStringLiteral("*.jpg"));
-}
-
 TEST_F(MediaFoldersTest, NewCapturePathIsNamedAfterTheClockAndReserved)
 {
     FreezeClock(Local(2008, 3, 4, 9, 5, 3));
@@ -94,12 +71,6 @@ TEST_F(MediaFoldersTest, PhotoStemAvoidsEveryExtensionOfTheStem)
     EXPECT_EQ(stem, photo + QStringLiteral("070101-000000_2"));
     EXPECT_TRUE(QFileInfo(stem + QStringLiteral(".bmp")).isFile());
     EXPECT_EQ(TestEnvironment::ReadFile(photo + QStringLiteral("070101-000000.jpg")), QByteArray("earlier photo"));
-}
-
-TEST_F(MediaFoldersTest, MissingFolderGivesNoPath)
-{
-    FreezeClock(Local(2007, 1, 1, 0, 0, 0));
-    EXPECT_TRUE(MakeTimestampedPath(QStringLiteral("wma"), QStringLiteral("NoSuchFolder")).isEmpty());
 }
 
 TEST_F(MediaFoldersTest, LongDocumentsPathIsNotCut)

@@ -194,35 +194,6 @@ TEST_F(MediaListBoxTest, FillListSortsMatchingNamesWithoutCaseAndSelectsTheLastO
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
 }
 
-TEST_F(MediaListBoxTest, StandardQueriesAndTypeAhead)
-{
-    Fill({kOld, QStringLiteral("alpha.wma"), QStringLiteral("beta.wma"), QStringLiteral("gamma.wma")});
-    EXPECT_EQ(m_list.GetText(7), QString());
-    EXPECT_EQ(m_list.SetCurSel(9), -1);
-    EXPECT_EQ(m_list.GetCurSel(), -1);
-    EXPECT_EQ(m_list.SetCurSel(0), 0);
-    QTest::keyClick(&m_list, Qt::Key_B);
-    EXPECT_EQ(m_list.GetText(m_list.GetCurSel()), QStringLiteral("beta.wma"));
-    QTest::keyClick(&m_list, Qt::Key_End);
-    QTest::keyClick(&m_list, Qt::Key_Down);
-    EXPECT_EQ(m_list.GetCurSel(), 3);
-    QTest::keyClick(&m_list, Qt::Key_Home);
-    QTest::keyClick(&m_list, Qt::Key_Up);
-    EXPECT_EQ(m_list.GetCurSel(), 0);
-}
-
-TEST_F(MediaListBoxTest, DoubleClickWithTheLeftButtonIsReported)
-{
-    Fill({kOld});
-    QSignalSpy spy(&m_list, &CMediaListBox::DoubleClicked);
-    const QPoint at = m_list.visualItemRect(m_list.item(0)).center();
-    QTest::mouseClick(m_list.viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(m_list.viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(spy.count(), 1);
-    QTest::mouseDClick(m_list.viewport(), Qt::RightButton, {}, at);
-    EXPECT_EQ(spy.count(), 1);
-}
-
 TEST_F(MediaListBoxTest, CtrlClickAndCtrlSpaceNeverLeaveTheListWithoutSelection)
 {
     Fill({kOld, kMid});
@@ -396,27 +367,6 @@ TEST_F(MediaListBoxTest, StrangeNamesAreHandledExactlyOrNotListed)
         EXPECT_EQ(::unlink((folder + name).constData()), 0);
 }
 
-TEST_F(MediaListBoxTest, LongMediaPathsWork)
-{
-    const QString deep = m_env.Home() + QLatin1Char('/') + QString(150, QLatin1Char('h')) + QLatin1Char('/')
-        + QString(150, QLatin1Char('i'));
-    QDir().mkpath(deep);
-    TestEnvironment::Set("HOME", deep);
-    MediaFolders::CreateAll();
-    const QString solo = MediaFolders::ModeFolder(MediaMode::Solo);
-    ASSERT_GT(solo.size(), 300);
-    const QString name = QString(200, QLatin1Char('n')) + QStringLiteral(".wma");
-    TestEnvironment::WriteFile(solo + kOld, "a");
-    TestEnvironment::WriteFile(solo + name, "b");
-    m_list.FillList(solo + QStringLiteral("*.wma"));
-    ASSERT_EQ(m_list.GetCount(), 2);
-    EXPECT_EQ(m_list.GetText(1), name);
-    PressDelete();
-    EXPECT_EQ(m_boxes.Texts(), QStringList{kConfirm});
-    EXPECT_FALSE(QFileInfo::exists(solo + name));
-    EXPECT_EQ(m_list.GetCount(), 1);
-}
-
 // A folder deeper than the kernel takes in one path (PATH_MAX) is walked one folder at a time.
 TEST(LongPathTest, FolderBeyondPathMaxIsListedAndItsFilesRemoved)
 {
@@ -458,23 +408,6 @@ TEST(LongPathTest, FolderBeyondPathMaxIsListedAndItsFilesRemoved)
         ::close(*it);
     }
     ::close(root);
-}
-
-TEST(WildcardTest, MatchesLikeTheListingPatterns)
-{
-    const struct {
-        const char16_t* name;
-        const char16_t* pattern;
-        bool matches;
-    } cases[] = {
-        {u"061231-235905.wma", u"*.wma", true}, {u"X.WMA", u"*.wma", true},   {u".wma", u"*.wma", true},
-        {u"a.wma.wma", u"*.wma", true},         {u"a.wmav", u"*.wma", false}, {u"a.wm", u"*.wma", false},
-        {u"awma", u"*.wma", false},             {u"ab.jpg", u"a?.JPG", true}, {u"abc.jpg", u"a?.jpg", false},
-        {u"\u00c9T\u00c9.WMV", u"\u00e9t\u00e9.*", true},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(FolderListing::WildcardMatch(c.name, c.pattern), c.matches)
-            << QString::fromUtf16(c.name).toStdString() << " / " << QString::fromUtf16(c.pattern).toStdString();
 }
 
 } // namespace

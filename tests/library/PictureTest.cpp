@@ -130,17 +130,6 @@ TEST_F(PictureTest, PhotoSizesAreThePixelsAt96DotsPerInchAndOnEachDevice)
     EXPECT_TRUE(m_boxes.Seen().isEmpty());
 }
 
-TEST_F(PictureTest, PictureResolutionScalesTheSizeAndNoResolutionMeans96)
-{
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("72dpi.jpg"), Encode(Quadrants(640, 480, 72), "JPEG"))));
-    EXPECT_EQ(Sizes(), QSize(853, 640));
-
-    const QByteArray bare = RewritePng(Encode(Quadrants(640, 480, 300), "PNG"), true);
-    ASSERT_FALSE(bare.contains("pHYs"));
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("bare.png"), bare)));
-    EXPECT_EQ(Sizes(), QSize(640, 480));
-}
-
 TEST_F(PictureTest, DrawStretchesTheWholePictureIntoTheRectangleOnly)
 {
     ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("q.png"), Encode(Quadrants(640, 480), "PNG"))));
@@ -273,22 +262,6 @@ TEST_F(PictureTest, PictureFormatWithoutDecoderIsReported)
     EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("scan.tif"), tiff)));
     EXPECT_EQ(m_boxes.Texts(), QStringList{kUnsupported});
     EXPECT_EQ(m_picture.m_dataSize, tiff.size());
-}
-
-TEST_F(PictureTest, ClearAndCallsWithoutPictureOrDevice)
-{
-    EXPECT_FALSE(m_picture.MeasureOnDevice(nullptr));
-    QImage canvas(10, 10, QImage::Format_RGB32);
-    EXPECT_FALSE(m_picture.MeasureOnDevice(&canvas));
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("c.png"), Encode(Quadrants(64, 48), "PNG"))));
-    EXPECT_FALSE(m_picture.Draw(nullptr, QRect(0, 0, 10, 10)));
-    EXPECT_FALSE(m_picture.MeasureOnDevice(nullptr));
-    EXPECT_EQ(m_picture.m_widthPx, 0);
-    EXPECT_TRUE(m_picture.m_image.has_value());
-    m_picture.Clear();
-    EXPECT_FALSE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_dataSize, 0);
-    EXPECT_EQ(Sizes(), QSize(0, 0));
 }
 
 } // namespace

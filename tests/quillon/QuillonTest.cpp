@@ -196,17 +196,6 @@ TEST_F(QuillonTest, UnsupportedMicModeNeverReachesTheController)
     }
 }
 
-TEST_F(QuillonTest, GetArrayMicModeReturnsTheControllersByte)
-{
-    for (const int mode : {2, 1}) {
-        SCOPED_TRACE(mode);
-        ASSERT_EQ(Call([&] { return SetArrayMicMode(mode); }).result, 1);
-        const std::string byte = "C" + std::to_string(mode);
-        ExpectCall(GetArrayMicMode, 0xC0 + mode, "Current Array Mic mode = 0xc" + std::to_string(mode) + "\n",
-                   {"receive cmd=45 data=C0 reply=" + byte + " result=ok"});
-    }
-}
-
 TEST_F(QuillonTest, FailedTransactionsReturnZeroAndPrintTheirLine)
 {
     ASSERT_EQ(Call([] { return SetArrayMicMode(1); }).result, 1);
@@ -263,19 +252,6 @@ TEST_F(QuillonTest, ControllerRefusesMalformedRequests)
     ExpectCall([&] { return EcIndexMode(0x45, -1, data, nullptr); }, 0, failed, {"write cmd=45 data=-- result=fail"});
     ExpectCall([] { return EcIndexMode(0x45, 1, nullptr, nullptr); }, 0, failed, {"write cmd=45 data=-- result=fail"});
     ExpectCall([&] { return EcIndexMode(0x100, 1, data, nullptr); }, 0, failed, {"write cmd=100 data=D0 result=fail"});
-}
-
-TEST_F(QuillonTest, JournalStampsEpochMicroseconds)
-{
-    using namespace std::chrono;
-    const long long before = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-    ASSERT_EQ(Call([] { return SetModeLED(1); }).result, 1);
-    const long long after = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-    const Lines lines = SplitLines(ReadFile(m_journal));
-    ASSERT_EQ(lines.size(), 1u);
-    const long long stamp = ParseJournalLine(lines[0]).micros;
-    EXPECT_GE(stamp, before);
-    EXPECT_LE(stamp, after);
 }
 
 TEST_F(QuillonTest, FreshProcessFindsMicrophoneInModeOne)

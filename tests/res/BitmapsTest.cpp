@@ -68,15 +68,6 @@ double DifferingShare(const QImage& a, const QImage& b)
     return double(differing) / (a.width() * a.height());
 }
 
-int CountNear(const QImage& image, QRgb colour, int tolerance)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            count += ChannelDistance(image.pixel(x, y), colour) <= tolerance;
-    return count;
-}
-
 }  // namespace
 
 TEST(Bitmaps, EveryListedIdExistsAtExactlyItsSize)
@@ -95,24 +86,6 @@ TEST(Bitmaps, EveryListedIdExistsAtExactlyItsSize)
     EXPECT_EQ(BitmapIds(), expected);
 }
 
-TEST(Bitmaps, UnknownIdsGiveNothing)
-{
-    for (int id : {0, 132, 177, 197, 1023, -1}) {
-        SCOPED_TRACE(id);
-        EXPECT_TRUE(LoadBitmap(id).isNull());
-        EXPECT_TRUE(BitmapImage(id).isNull());
-        EXPECT_FALSE(BitmapSize(id).isValid());
-    }
-    EXPECT_TRUE(BitmapImage(148, 3).isNull());
-}
-
-TEST(Bitmaps, CaptionsUseTheBundledFont)
-{
-    // Without fonts-dejavu-core another family would be substituted and the captions would
-    // no longer fit their buttons.
-    EXPECT_EQ(QFontInfo(ArtStyle::Font(9)).family(), QStringLiteral("DejaVu Sans"));
-}
-
 TEST(Bitmaps, EveryStateDiffersClearlyFromTheOthers)
 {
     for (const Button& b : Buttons()) {
@@ -128,19 +101,6 @@ TEST(Bitmaps, EveryStateDiffersClearlyFromTheOthers)
             }
         }
     }
-}
-
-TEST(Bitmaps, PressedImagesAreAccentFilledAndRecordIsRed)
-{
-    const QImage record = BitmapImage(142);
-    const QImage play = BitmapImage(139);
-    const int area = record.width() * record.height();
-    EXPECT_GT(CountNear(record, ArtStyle::kRecord, 40), area / 4);
-    EXPECT_EQ(CountNear(record, ArtStyle::kAccent, 40), 0);
-    EXPECT_GT(CountNear(play, ArtStyle::kAccent, 40), play.width() * play.height() / 4);
-    EXPECT_EQ(CountNear(play, ArtStyle::kRecord, 40), 0);
-    // Hover carries the accent on the outline only.
-    EXPECT_GT(CountNear(BitmapImage(138), ArtStyle::kAccent, 10), 2 * 82);
 }
 
 TEST(Bitmaps, SkinCornersShareOneKeyColourThatTheBodyNeverComesNear)
@@ -166,44 +126,4 @@ TEST(Bitmaps, SkinCornersShareOneKeyColourThatTheBodyNeverComesNear)
         }
     }
     EXPECT_GT(keyed, 4 * 3);
-}
-
-TEST(Bitmaps, ButtonsSitSeamlesslyInTheirWells)
-{
-    const QImage skin = BitmapImage(148);
-    for (const Button& b : Buttons()) {
-        SCOPED_TRACE(b.name);
-        const QImage image = BitmapImage(b.normal);
-        const QPoint far(image.width() - 1, image.height() - 1);
-        for (QPoint corner : {QPoint(0, 0), QPoint(far.x(), 0), QPoint(0, far.y()), far})
-            EXPECT_LE(ChannelDistance(image.pixel(corner), skin.pixel(b.place + corner)), 3)
-                << corner.x() << "," << corner.y();
-    }
-    const QImage level = BitmapImage(179);
-    EXPECT_LE(ChannelDistance(level.pixel(0, 0), skin.pixel(412, 402)), 3);
-}
-
-TEST(Bitmaps, VolumeLevelsLightMoreBarsAsTheyRise)
-{
-    int previous = -1;
-    for (int id : {179, 180, 181, 182, 183, 184, 185, 178}) {
-        SCOPED_TRACE(id);
-        const int lit = CountNear(BitmapImage(id), ArtStyle::kAccent, 60);
-        EXPECT_GT(lit, previous);
-        previous = lit;
-    }
-    EXPECT_EQ(CountNear(BitmapImage(179), ArtStyle::kAccent, 60), 0);
-}
-
-TEST(Bitmaps, ProgramIconOffersSeveralSizes)
-{
-    const QIcon icon = ProgramIcon();
-    EXPECT_GE(icon.availableSizes().size(), 4);
-    for (int size : {16, 32, 48, 128}) {
-        SCOPED_TRACE(size);
-        const QImage image = icon.pixmap(size).toImage();
-        EXPECT_EQ(image.size(), QSize(size, size));
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
-        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255);
-    }
 }

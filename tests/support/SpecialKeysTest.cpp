@@ -207,17 +207,6 @@ TEST_F(SpecialKeysTest, NextHeldFourAndAHalfUnitsRaisesTheVolumeThreeTimesAndSki
     EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneNext);
 }
 
-TEST_F(SpecialKeysTest, NextReleasedAfterOneUnitRunsNextOnce)
-{
-    SetUnit(250ms); // one unit of margin before the hold would count as long
-    DialogStandIn dialog(m_commands);
-    dialog.Press(CSpecialKeys::kNextKey);
-    QTimer::singleShot(m_unit, Qt::PreciseTimer, &dialog, [&] { dialog.Release(CSpecialKeys::kNextKey); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_commands.calls.empty(); }, Deadline(1)));
-    EXPECT_EQ(m_commands.calls, (Calls{"Next"}));
-    EXPECT_FALSE(dialog.AnyTimerActive());
-}
-
 TEST_F(SpecialKeysTest, PreviousHeldLowersTheVolumeAndSkipsPrevious)
 {
     DialogStandIn dialog(m_commands);

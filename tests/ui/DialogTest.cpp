@@ -35,36 +35,6 @@ protected:
     TestEnvironment env;
 };
 
-TEST_F(DialogTest, EveryControlSitsAtItsPlace)
-{
-    RunDialog([](CCorvanaDlg& dialog) {
-        EXPECT_EQ(dialog.size(), QSize(500, 618));
-        // Shaped to the skin: its key-coloured corners are cut away, the body stays.
-        EXPECT_FALSE(dialog.mask().contains(QPoint(0, 0)));
-        EXPECT_FALSE(dialog.mask().contains(QPoint(499, 617)));
-        EXPECT_TRUE(dialog.mask().contains(QPoint(250, 300)));
-        EXPECT_TRUE(dialog.mask().contains(QPoint(10, 0)));
-        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-        EXPECT_EQ(dialog.pos(), QPoint(screen.width() / 2 - 250, screen.height() / 2 - 309));
-        const struct {
-            int id;
-            QRect rect;
-        } expected[] = {
-            {1028, {462, 6, 30, 26}},    {1021, {50, 154, 320, 239}}, {1029, {412, 120, 53, 21}},
-            {1030, {406, 156, 40, 40}},  {1031, {406, 216, 40, 40}},  {1032, {406, 276, 40, 40}},
-            {1033, {406, 336, 40, 40}},  {1023, {52, 406, 82, 15}},   {1024, {140, 406, 52, 15}},
-            {1027, {198, 406, 52, 15}},  {1025, {258, 406, 52, 15}},  {1026, {316, 406, 52, 15}},
-            {1036, {386, 400, 20, 20}},  {1037, {386, 424, 20, 20}},  {1034, {412, 402, 36, 35}},
-            {1007, {48, 464, 410, 122}},
-        };
-        for (const auto& control : expected) {
-            auto* widget = dialog.findChild<QWidget*>(QString::number(control.id));
-            ASSERT_NE(widget, nullptr) << control.id;
-            EXPECT_EQ(widget->geometry(), control.rect) << control.id;
-        }
-    });
-}
-
 // Share of pixels that differ by more than a little between the screen and an image.
 double DifferingShare(const QImage& screen, const QPoint& at, const QImage& image)
 {
@@ -164,17 +134,6 @@ TEST_F(DialogTest, EnterDoesNothingEscapeClosesSavesAndSwitchesBothLightsOff)
     EXPECT_EQ(dialog.exec(), 2);
     EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
     EXPECT_EQ(env.JournalBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
-}
-
-TEST_F(DialogTest, ExitButtonEndsTheDialog)
-{
-    env.SetUserSettings("[General]\nModeState=1\n");
-    CCorvanaDlg dialog;
-    RunWhenShown(dialog, [&] {
-        QTest::mouseClick(Button(dialog, 1028), Qt::LeftButton);
-    });
-    EXPECT_EQ(dialog.exec(), 0);
-    EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
 }
 
 TEST_F(DialogTest, SessionLockAndUnlockArriveOverDBus)

@@ -149,21 +149,6 @@ TEST_F(ModesTest, SwitchingModesDuringARecordingStopsItFirst)
     });
 }
 
-TEST_F(ModesTest, RecordKeyActsOnReleaseThroughTheKeySource)
-{
-    WithDialog(1, [&](CCorvanaDlg& dialog) {
-        const qsizetype before = JournalSize();
-        PressKey("XF86AudioRecord");
-        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
-        QTest::qWait(700);
-        PressKey("XF86AudioRecord");
-        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 0; }));
-        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("C2"), QStringLiteral("D2"), QStringLiteral("D3")}));
-        EXPECT_EQ(Files(env, "AudioConference", "*.wma").size(), 1);
-        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
-    });
-}
-
 TEST_F(ModesTest, PhotoGrabKeepsTheUsersBitmapsAndShowsAndResumes)
 {
     const QString photoFolder = env.MediaFolder(QStringLiteral("Photo"));
