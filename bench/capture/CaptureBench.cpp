@@ -12,7 +12,6 @@
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
 #include "capture/CaptureEngine.h"
-#include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
 #include "res/Bitmaps.h"
 #include "ui/CPreviewArea.h"
@@ -231,7 +230,7 @@ double MissingSeconds(CAudioRecorder& recorder)
 void RecordStart()
 {
     // As in the window: the warm-up starts when it opens; Record comes a second later.
-    GstRuntime::WarmUp();
+    CaptureEngine::WarmUp();
     QTest::qWait(1000);
     CAudioRecorder& recorder = CAudioRecorder::Instance();
     const double first = MissingSeconds(recorder);

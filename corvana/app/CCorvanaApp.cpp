@@ -2,6 +2,7 @@
 
 #include "app/CInstanceChannel.h"
 #include "app/CMainFrame.h"
+#include "capture/CaptureEngine.h"
 #include "capture/GstRuntime.h"
 #include "capture/UnfinishedRecordings.h"
 #include "quillon.h"
@@ -148,7 +149,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
             return 1;
         }
         RouteTerminationSignals(frame);
-        GstRuntime::WarmUp();
+        CaptureEngine::WarmUp();
         result = QApplication::exec();
     }
     GstRuntime::Shutdown();

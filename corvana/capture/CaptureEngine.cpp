@@ -3,8 +3,18 @@
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
+#include "capture/GstRuntime.h"
+#include "capture/RecordingPipeline.h"
 
 namespace corvana {
+
+void CaptureEngine::WarmUp()
+{
+    // The previews' own elements, and the sound server's source of a real microphone.
+    GstRuntime::WarmUp(RecordingPipeline::VideoElements()
+                       + QStringList{QStringLiteral("tee"), QStringLiteral("capsfilter"), QStringLiteral("appsink"),
+                                     QStringLiteral("pulsesrc")});
+}
 
 void CaptureEngine::Shutdown()
 {

@@ -13,12 +13,6 @@ namespace corvana {
 
 namespace {
 
-// The elements of the recording pipelines and the previews; their plugins are loaded ahead.
-constexpr const char* kWarmFactories[] = {
-    "avenc_wmav2", "avenc_wmv2", "asfmux",  "audioconvert", "audioresample", "identity", "filesink", "queue",
-    "capsfilter",  "appsrc",     "appsink", "videorate",    "videoconvertscale", "tee", "pulsesrc",
-};
-
 // Joined at the latest when the process ends, whoever forgot to shut down.
 struct WarmThread {
     std::thread thread;
@@ -33,11 +27,11 @@ std::mutex g_warmMutex;
 WarmThread g_warm;
 std::atomic<bool> g_used{false};
 
-void LoadFactories()
+void LoadFactories(const QStringList& factories)
 {
     gst_init(nullptr, nullptr);
-    for (const char* name : kWarmFactories) {
-        GstElementFactory* factory = gst_element_factory_find(name);
+    for (const QString& name : factories) {
+        GstElementFactory* factory = gst_element_factory_find(name.toUtf8().constData());
         if (!factory)
             continue;
         // One element made and dropped also runs the classes' first-use set-up.
@@ -65,7 +59,7 @@ void GstRuntime::Ensure()
     }
 }
 
-void GstRuntime::WarmUp()
+void GstRuntime::WarmUp(const QStringList& factories)
 {
     std::lock_guard lock(g_warmMutex);
     static bool started = false;
@@ -73,7 +67,7 @@ void GstRuntime::WarmUp()
         return;
     started = true;
     g_used = true;
-    g_warm.thread = std::thread(LoadFactories);
+    g_warm.thread = std::thread(LoadFactories, factories);
 }
 
 void GstRuntime::Shutdown()

@@ -1,4 +1,5 @@
 #pragma once
+#include <QStringList>
 
 namespace corvana {
 
@@ -7,9 +8,9 @@ namespace corvana {
 class GstRuntime {
 public:
     static void Ensure();
-    // Loads, on a thread of its own, what a recording needs, so that the first recording starts
-    // when Record is pressed and not once the plugins are in memory. Only the first call works.
-    static void WarmUp();
+    // Loads the elements' plugins on a thread of its own and makes one of each, so that their
+    // first use does not wait for that. Only the first call works.
+    static void WarmUp(const QStringList& factories);
     // At the very end of the process: waits for the warm-up and lets GStreamer go, so that its
     // leak tracer, when asked for, reports what was still alive.
     static void Shutdown();

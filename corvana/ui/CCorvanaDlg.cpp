@@ -4,7 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSettingsStore.h"
 #include "capture/CCaptureGraph.h"
-#include "capture/GstRuntime.h"
+#include "capture/CaptureEngine.h"
 #include "capture/CPhotoCapture.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
@@ -223,7 +223,7 @@ void CCorvanaDlg::OnInitDialog()
     if (m_initialised)
         return;
     m_initialised = true;
-    GstRuntime::WarmUp();
+    CaptureEngine::WarmUp();
     m_session->Register(this);
     setWindowIcon(ProgramIcon());
 
