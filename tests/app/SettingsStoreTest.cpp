@@ -23,15 +23,6 @@ protected:
     TestEnvironment env;
 };
 
-TEST_F(SettingsStoreTest, MissingFilesReadMinusOneAndEmpty)
-{
-    EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
-    EXPECT_EQ(CSettingsStore::LoadArrayMic(), -1);
-    EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
-    EXPECT_EQ(CSettingsStore::UserFile(), env.UserSettings());
-    EXPECT_EQ(CSettingsStore::MachineFile(), env.MachineSettings());
-}
-
 TEST_F(SettingsStoreTest, SaveCreatesTheStoreAndReadsBack)
 {
     CSettingsStore::SaveModeState(2);

@@ -109,27 +109,6 @@ protected:
     CPicture m_picture;
 };
 
-TEST_F(PictureTest, PhotoSizesAreThePixelsAt96DotsPerInchAndOnEachDevice)
-{
-    const QByteArray jpeg = Encode(Quadrants(640, 480), "JPEG");
-    ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("061231-235905.jpg"), jpeg)));
-    ASSERT_TRUE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_image->size(), QSize(640, 480));
-    EXPECT_EQ(Sizes(), QSize(640, 480));
-    EXPECT_EQ(m_picture.m_dataSize, jpeg.size());
-
-    // 16933 x 12700 hundredths of a millimetre on a 120-dpi screen.
-    QImage screen120 = Quadrants(10, 10, 120);
-    ASSERT_TRUE(m_picture.MeasureOnDevice(&screen120));
-    EXPECT_EQ(Sizes(), QSize(800, 600));
-
-    QPdfWriter printer(m_env.Root() + QStringLiteral("/out.pdf"));
-    printer.setResolution(600);
-    ASSERT_TRUE(m_picture.MeasureOnDevice(&printer));
-    EXPECT_EQ(Sizes(), QSize(640, 480));
-    EXPECT_TRUE(m_boxes.Seen().isEmpty());
-}
-
 TEST_F(PictureTest, DrawStretchesTheWholePictureIntoTheRectangleOnly)
 {
     ASSERT_TRUE(m_picture.Load(Write(QStringLiteral("q.png"), Encode(Quadrants(640, 480), "PNG"))));

@@ -254,16 +254,6 @@ TEST_F(QuillonTest, ControllerRefusesMalformedRequests)
     ExpectCall([&] { return EcIndexMode(0x100, 1, data, nullptr); }, 0, failed, {"write cmd=100 data=D0 result=fail"});
 }
 
-TEST_F(QuillonTest, FreshProcessFindsMicrophoneInModeOne)
-{
-    EXPECT_EQ(RunCommand(std::string("'") + QUILLON_CALL + "' GetArrayMicMode 2>/dev/null"), "193\n");
-    const Lines lines = SplitLines(ReadFile(m_journal));
-    ASSERT_EQ(lines.size(), 1u);
-    const JournalLine line = ParseJournalLine(lines[0]);
-    EXPECT_NE(line.pid, getpid());
-    EXPECT_EQ(line.transaction, "receive cmd=45 data=C0 reply=C1 result=ok");
-}
-
 TEST_F(QuillonTest, ExportsExactlyTheFiveFunctionsAndCarriesTheFileVersion)
 {
     EXPECT_EQ(DefinedDynamicSymbols(QUILLON_FILE),
