@@ -19,12 +19,13 @@ trap cleanup EXIT INT TERM
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
-# Display: the first free number from 90 on.
-disp=90
-while [ -e "/tmp/.X${disp}-lock" ] || [ -e "/tmp/.X11-unix/X${disp}" ]; do disp=$((disp + 1)); done
-Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself: sessions started side by side never share one.
+exec {displayfd}>"$work/display"
+Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$disp"
+exec {displayfd}>&-
+for _ in $(seq 1 200); do grep -q '[0-9]' "$work/display" 2>/dev/null && break; sleep 0.05; done
+export DISPLAY=":$(tr -dc 0-9 <"$work/display")"
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 
 eval "$(dbus-launch --sh-syntax)"

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace corvana {
 
@@ -31,10 +32,11 @@ HRESULT CAudioRecorder::CreateGraph()
     GstRuntime::Ensure();
     // A stopped recording's graph is let go before the next one is made.
     ReleaseAll();
+    m_failure = {};
     m_pGraph = std::make_unique<RecordingPipeline>();
     if (!m_pGraph->IsValid()) {
         m_pGraph.reset();
-        return E_NOINTERFACE;
+        return Fail(E_NOINTERFACE, CaptureFailure::Other);
     }
     return S_OK;
 }
@@ -45,14 +47,15 @@ HRESULT CAudioRecorder::AddCaptureSource(DeviceCategory category, const QString&
         return E_POINTER;
     const DeviceList::Listing devices = DeviceList::Enumerate(category);
     if (!devices)
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
     BoundDevice chosen;
     const HRESULT hr = DiscoveryRules::ChooseAudioSource(*devices, name, chosen);
     if (hr != S_OK)
-        return hr;
+        return Fail(hr, CaptureFailure::NoMicrophone);
     const HRESULT added = m_pGraph->AddAudioSource(std::move(chosen.element));
-    if (Succeeded(added))
-        m_pSource = std::make_unique<CaptureDevice>(chosen.device);
+    if (Failed(added))
+        return Fail(added, CaptureFailure::Other);
+    m_pSource = std::make_unique<CaptureDevice>(chosen.device);
     return added;
 }
 
@@ -72,29 +75,37 @@ HRESULT CAudioRecorder::SetOutputAndRender(const QString& folderName)
     if (!m_pGraph)
         return E_POINTER;
     if (!RequiredElements::Check(RecordingPipeline::AudioElements()))
-        return E_NOINTERFACE;
-    QDir().mkpath(MediaFolders::MediaRoot() + folderName);
+        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
+                    RequiredElements::MissingPackages(RecordingPipeline::AudioElements()).join(QLatin1Char(' ')));
+    const QString folder = MediaFolders::MediaRoot() + folderName;
+    QDir().mkpath(folder);
+    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
+        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wma"), folderName);
     if (m_path.isEmpty())
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     const HRESULT hr = m_pGraph->SetOutput(m_path);
     if (Failed(hr)) {
         QFile::remove(m_path);
-        return hr;
+        return Fail(hr, CaptureFailure::Other);
     }
-    return m_pGraph->RenderAudio();
+    const HRESULT rendered = m_pGraph->RenderAudio();
+    return Failed(rendered) ? Fail(rendered, CaptureFailure::Other) : rendered;
 }
 
 HRESULT CAudioRecorder::Start()
 {
     if (!m_pGraph || !m_pGraph->HasWriter() || !m_pGraph->HasAudioSource())
-        return E_NOINTERFACE;
+        return Fail(E_NOINTERFACE, m_failure.Failed() ? m_failure.failure : CaptureFailure::Other, m_failure.detail);
     if (m_bRunning)
         return S_OK;
-    const HRESULT hr = m_pGraph->Start([this] { OnPipelineError(); });
+    const HRESULT hr = m_pGraph->Start([this](CaptureFailure failure) { OnPipelineError(failure); });
     if (hr == S_OK)
         m_bRunning = 1;
-    return Failed(hr) ? hr : S_OK;
+    if (Failed(hr))
+        return Fail(hr, m_pGraph->StartFailure(), m_pGraph->StartFailure() == CaptureFailure::FolderNotWritable
+                                                      ? QFileInfo(m_path).absolutePath() : m_path);
+    return S_OK;
 }
 
 void CAudioRecorder::Stop()
@@ -105,10 +116,21 @@ void CAudioRecorder::Stop()
     m_bRunning = 0;
 }
 
-void CAudioRecorder::OnPipelineError()
+void CAudioRecorder::OnPipelineError(CaptureFailure failure)
 {
     // The pipeline has already finished the file as far as it got.
     m_bRunning = 0;
+    m_failure = {failure, m_path};
+    if (m_onFailure)
+        m_onFailure(failure);
+}
+
+HRESULT CAudioRecorder::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
+{
+    // The first cause found is the one to tell; later steps only fail because of it.
+    if (!m_failure.Failed())
+        m_failure = {failure, detail};
+    return hr;
 }
 
 double CAudioRecorder::RecordedSeconds() const

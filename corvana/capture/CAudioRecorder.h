@@ -1,9 +1,11 @@
 #pragma once
 #include "capture/CaptureDevice.h"
+#include "capture/CaptureFailure.h"
 #include "capture/DeviceCategory.h"
 #include "capture/HResult.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace corvana {
@@ -25,6 +27,12 @@ public:
     void Stop();
     void ReleaseAll();
 
+    // Why the last step that failed did; None after a successful start.
+    CaptureOutcome LastFailure() const { return m_failure; }
+    // Runs on the user-interface thread when a running recording stops by itself; what was
+    // written is kept.
+    void SetFailureHandler(std::function<void(CaptureFailure)> handler) { m_onFailure = std::move(handler); }
+
     // The file of the current or last recording (empty before the first output was set).
     QString OutputPath() const { return m_path; }
     // Seconds of sound written by the current or last recording.
@@ -32,12 +40,15 @@ public:
 
 private:
     CAudioRecorder();
-    void OnPipelineError();
+    void OnPipelineError(CaptureFailure failure);
+    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
 
     std::unique_ptr<RecordingPipeline> m_pGraph;
     std::unique_ptr<CaptureDevice> m_pSource;
     QString m_path;
     int m_bRunning = 0;
+    CaptureOutcome m_failure;
+    std::function<void(CaptureFailure)> m_onFailure;
 };
 
 } // namespace corvana

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gst/app/gstappsink.h>
 
 namespace corvana {
@@ -67,6 +68,7 @@ HRESULT CCaptureGraph::StartPreview()
     if (!m_bBuilt)
         CloseInterfaces();
     m_bBuilt = 1;
+    m_failure = {};
     return BuildPreviewGraph();
 }
 
@@ -82,6 +84,7 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
         return hr;
     if (m_nAnalogDevices == m_nVideoDevices) {
         CORVANA_DEBUG_LINE(lcCapture, "Webcam(USB) is not detected.!");
+        Fail(hr, CaptureFailure::NoCamera);
         return hr;
     }
     hr = AddCaptureMonikerToGraph();
@@ -100,7 +103,12 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
     if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
         || state != GST_STATE_PLAYING) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't run the graph!");
-        return E_FAIL;
+        const GstMessagePtr error = TakePendingError(m_pGraph.get());
+        gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+        if (m_hwndOwner)
+            m_hwndOwner->ShowPlaceholder();
+        return Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy,
+                    VideoDeviceName());
     }
     return S_OK;
 }
@@ -111,7 +119,7 @@ HRESULT CCaptureGraph::GetInterfaces()
         return E_FAIL;
     GstRuntime::Ensure();
     if (!RequiredElements::Check(PreviewElements()))
-        return E_NOINTERFACE;
+        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(PreviewElements()).join(QLatin1Char(' ')));
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("webcam"));
     if (!m_pGraph) {
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
@@ -127,18 +135,18 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     const DeviceList::Listing audio = video ? DeviceList::Enumerate(DeviceCategory::AudioInput) : std::nullopt;
     if (!video || !audio) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't create Video enumerator!");
-        return E_FAIL;
+        return Fail(E_FAIL, video ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
     }
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = 1;
         ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     m_nDeviceState = 2;
     if (choice.noAudioDevice) {
         ShowMessageBox(nullptr, QStringLiteral("No Audio capture device was detected."), QMessageBox::Information);
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     m_nVideoDevices = choice.videoDevices;
     m_nAnalogDevices = choice.analogDevices;
@@ -147,7 +155,7 @@ HRESULT CCaptureGraph::FindCaptureDevices()
         m_pSource = choice.video.element;
     }
     if (Failed(choice.result))
-        return choice.result;
+        return Fail(choice.result, choice.video.element ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
     m_audioDevice = choice.audio.device;
     m_pAudioDevice = choice.audio.element;
     EnableMicrophoneLine(*m_audioDevice);
@@ -213,28 +221,35 @@ HRESULT CCaptureGraph::StartRecording()
 {
     if (m_bRecording)
         return S_FALSE;
+    // A graph without its camera keeps the reason the preview gave.
+    if (m_pTee)
+        m_failure = {};
     if (!RequiredElements::Check(RecordingPipeline::VideoElements()))
-        return E_NOINTERFACE;
+        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
+                    RequiredElements::MissingPackages(RecordingPipeline::VideoElements()).join(QLatin1Char(' ')));
     if (!m_pAudioDevice && m_audioDevice)
         m_pAudioDevice = m_audioDevice->Bind();
     // Without the tee the camera never made it into the graph (no USB webcam, or a failed build).
     if (!m_pGraph || !m_pTee) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     if (!m_pAudioDevice) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     auto writer = std::make_shared<RecordingPipeline>();
-    QDir().mkpath(MediaFolders::ModeFolder(MediaMode::Video));
+    const QString folder = MediaFolders::ModeFolder(MediaMode::Video);
+    QDir().mkpath(folder);
+    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
+        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wmv"), MediaFolders::SubfolderName(MediaMode::Video));
     const HRESULT output = m_path.isEmpty() ? E_FAIL : writer->SetOutput(m_path);
     if (Failed(output)) {
         CORVANA_DEBUG_LINE(lcCapture, "setoutputfilename fail");
         if (!m_path.isEmpty())
             QFile::remove(m_path);
-        return output;
+        return Fail(output, m_path.isEmpty() ? CaptureFailure::FolderNotWritable : CaptureFailure::Other, folder);
     }
     CORVANA_DEBUG_LINE(lcCapture, QString::asprintf("QueryInterface: %x", static_cast<unsigned>(S_OK)));
     HRESULT hr = writer->AddAudioSource(std::move(m_pAudioDevice));
@@ -242,16 +257,16 @@ HRESULT CCaptureGraph::StartRecording()
         hr = writer->RenderAudio();
     if (Failed(hr)) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
-        return hr;
+        return Fail(hr, CaptureFailure::Other);
     }
     hr = writer->RenderVideo();
     if (Failed(hr)) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
-        return hr;
+        return Fail(hr, CaptureFailure::Other);
     }
-    hr = writer->Start([this] { OnRecordingError(); });
+    hr = writer->Start([this](CaptureFailure failure) { OnRecordingError(failure); });
     if (Failed(hr))
-        return hr;
+        return Fail(hr, writer->StartFailure(), writer->StartFailure() == CaptureFailure::FolderNotWritable ? folder : m_path);
     {
         std::lock_guard lock(m_writerMutex);
         m_pWriter = std::move(writer);
@@ -272,10 +287,21 @@ void CCaptureGraph::StopRecording()
     m_bRecording = 0;
 }
 
-void CCaptureGraph::OnRecordingError()
+void CCaptureGraph::OnRecordingError(CaptureFailure failure)
 {
     // The writer has finished the file as far as it got; it is let go by the next recording.
     m_bRecording = 0;
+    m_failure = {failure, m_path};
+    if (m_onFailure)
+        m_onFailure(failure);
+}
+
+HRESULT CCaptureGraph::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
+{
+    // The first cause found is the one to tell; later steps only fail because of it.
+    if (!m_failure.Failed())
+        m_failure = {failure, detail};
+    return hr;
 }
 
 void CCaptureGraph::OnGraphMessage(GstMessage* message)
@@ -288,11 +314,15 @@ void CCaptureGraph::OnGraphMessage(GstMessage* message)
     CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("webcam graph error from %1: %2")
                                       .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
                                            QString::fromUtf8(error ? error->message : "")));
+    const bool wasRecording = m_bRecording;
     if (m_bRecording)
         StopRecording();
     gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
     if (m_hwndOwner)
         m_hwndOwner->ShowPlaceholder();
+    m_failure = {CaptureFailure::CameraLost, wasRecording ? m_path : QString()};
+    if (m_onFailure)
+        m_onFailure(CaptureFailure::CameraLost);
 }
 
 void CCaptureGraph::CloseInterfaces()

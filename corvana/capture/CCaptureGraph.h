@@ -1,10 +1,12 @@
 #pragma once
 #include "capture/BusWatch.h"
 #include "capture/CaptureDevice.h"
+#include "capture/CaptureFailure.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,6 +36,11 @@ public:
     int IsRecording() const { return m_bRecording; }
     void CloseInterfaces();
     int GetDeviceState() const { return m_nDeviceState; }
+    // Why the last preview or recording start failed; None after a successful one.
+    CaptureOutcome LastFailure() const { return m_failure; }
+    // Runs on the user-interface thread when the camera stops delivering or a running recording
+    // stops by itself; what was written is kept.
+    void SetFailureHandler(std::function<void(CaptureFailure)> handler) { m_onFailure = std::move(handler); }
 
     // What the last discovery counted (video devices, and devices with an analog video input).
     int VideoDeviceCount() const { return m_nVideoDevices; }
@@ -52,7 +59,8 @@ private:
     HRESULT AddCaptureMonikerToGraph();
     HRESULT SetupVideoWindow();
     void OnGraphMessage(GstMessage* message);
-    void OnRecordingError();
+    void OnRecordingError(CaptureFailure failure);
+    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
     static GstFlowReturn OnFeedSample(GstElement* appsink, gpointer self);
 
     IPreviewSurface* m_hwndOwner = nullptr;
@@ -72,6 +80,8 @@ private:
     int m_bRecording = 0;
     int m_bBuilt = 0;
     int m_nDeviceState = 0;
+    CaptureOutcome m_failure;
+    std::function<void(CaptureFailure)> m_onFailure;
 };
 
 } // namespace corvana

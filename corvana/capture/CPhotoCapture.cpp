@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 
 namespace corvana {
@@ -63,31 +64,35 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
 {
     // A second start replaces the running graph rather than leaking it.
     StopPreview();
+    m_failure = {};
     GstRuntime::Ensure();
-    if (!RequiredElements::Check({QStringLiteral("queue"), QStringLiteral("videoconvertscale"), QStringLiteral("appsink")}))
-        return E_NOINTERFACE;
+    const QStringList elements{QStringLiteral("queue"), QStringLiteral("videoconvertscale"), QStringLiteral("appsink")};
+    if (!RequiredElements::Check(elements))
+        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(elements).join(QLatin1Char(' ')));
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
     if (!m_pGraph)
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::Other);
     m_window = window;
     m_pWindowless = std::make_unique<PreviewSink>(window, QSize());
 
     ElementHandle source;
     QString caps;
-    if (!FindCaptureDevice(index, source, caps))
+    if (!FindCaptureDevice(index, source, caps)) {
+        Fail(E_FAIL, CaptureFailure::NoCamera);
         return S_FALSE;
+    }
     if (!source || !m_pWindowless->Branch())
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::Other);
     m_pSource = source;
     const CameraFormat format = CameraFormat::Choose(caps, width > 0 && height > 0 ? QSize(width, height) : QSize());
     if (!RequiredElements::Check(format.Elements()))
-        return E_NOINTERFACE;
+        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(format.Elements()).join(QLatin1Char(' ')));
     GstBin* bin = GST_BIN(m_pGraph.get());
     if (!AddToBin(m_pGraph.get(), m_pSource) || !AddToBin(m_pGraph.get(), m_pWindowless->Branch()))
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::Other);
     GstElement* frames = format.LinkAfter(bin, m_pSource.get());
     if (!frames || !gst_element_link(frames, m_pWindowless->Branch().get()))
-        return E_FAIL;
+        return Fail(E_FAIL, CaptureFailure::Other);
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
     m_pControl = m_control.get();
@@ -95,9 +100,21 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     m_pControl->Run();
     GstState state = GST_STATE_NULL;
     if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
-        || state != GST_STATE_PLAYING)
-        return E_FAIL;
+        || state != GST_STATE_PLAYING) {
+        const GstMessagePtr error = TakePendingError(m_pGraph.get());
+        m_pControl->Stop();
+        if (m_window)
+            m_window->ShowPlaceholder();
+        return Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy);
+    }
     return S_OK;
+}
+
+HRESULT CPhotoCapture::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
+{
+    if (!m_failure.Failed())
+        m_failure = {failure, detail};
+    return hr;
 }
 
 void CPhotoCapture::StopPreview()
@@ -132,6 +149,9 @@ void CPhotoCapture::OnGraphMessage(GstMessage* message)
         m_control->Stop();
     if (m_window)
         m_window->ShowPlaceholder();
+    m_failure = {CaptureFailure::CameraLost, QString()};
+    if (m_onFailure)
+        m_onFailure(CaptureFailure::CameraLost);
 }
 
 QImage CPhotoCapture::NewestFrame() const
@@ -153,32 +173,47 @@ void CPhotoCapture::GrabPhoto()
 {
     m_lastBitmap.clear();
     m_lastPhoto.clear();
+    // A grab keeps the reason the preview gave when there is no picture to take.
     const QImage frame = NewestFrame();
-    if (frame.isNull())
+    if (frame.isNull()) {
+        Fail(E_FAIL, m_nDeviceState == 1 ? CaptureFailure::NoCamera : CaptureFailure::CameraBusy);
         return;
+    }
+    m_failure = {};
     const QString folder = MediaFolders::ModeFolder(MediaMode::Photo);
     QDir().mkpath(folder);
-    const QString stem = MakeTimestampedStem(folder, {QStringLiteral("bmp"), QStringLiteral("jpg")});
-    if (stem.isEmpty())
+    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) {
+        Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
         return;
+    }
+    const QString stem = MakeTimestampedStem(folder, {QStringLiteral("bmp"), QStringLiteral("jpg")});
+    if (stem.isEmpty()) {
+        Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        return;
+    }
     const QString bitmap = stem + QStringLiteral(".bmp");
     if (!DibFile::Write(bitmap, frame)) {
         QFile::remove(bitmap);
+        Fail(E_FAIL, CaptureFailure::WriteFailed, bitmap);
         return;
     }
     m_lastBitmap = bitmap;
     const int encoder = GetEncoderClsid(QStringLiteral("image/jpeg"));
-    if (encoder < 0)
+    if (encoder < 0) {
+        Fail(E_FAIL, CaptureFailure::MissingCodec);
         return;
+    }
     // The photo is encoded from the very pixels just written to the bitmap.
     const QByteArray mime = QImageWriter::supportedMimeTypes().at(encoder);
     const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(mime);
     const QString photo = stem + QStringLiteral(".jpg");
     QImageWriter writer(photo, formats.isEmpty() ? QByteArray("jpeg") : formats.first());
-    if (writer.write(frame))
+    if (writer.write(frame)) {
         m_lastPhoto = photo;
-    else
+    } else {
         QFile::remove(photo);
+        Fail(E_FAIL, CaptureFailure::WriteFailed, photo);
+    }
 }
 
 } // namespace corvana

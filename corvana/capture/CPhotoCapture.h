@@ -1,11 +1,13 @@
 #pragma once
 #include "capture/BusWatch.h"
 #include "capture/CMediaControl.h"
+#include "capture/CaptureFailure.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
 
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace corvana {
@@ -25,6 +27,10 @@ public:
     HRESULT StartPreview(int index, IPreviewSurface* window, int width, int height);
     void StopPreview();
     int GetDeviceState() const { return m_nDeviceState; }
+    // Why the last preview start or grab failed; None after a successful one.
+    CaptureOutcome LastFailure() const { return m_failure; }
+    // Runs on the user-interface thread when the camera stops delivering.
+    void SetFailureHandler(std::function<void(CaptureFailure)> handler) { m_onFailure = std::move(handler); }
     void GrabPhoto();
     // Index of the image writer for the MIME type among QImageWriter's types, or -1.
     static int GetEncoderClsid(const QString& mimeType);
@@ -41,6 +47,7 @@ private:
     CPhotoCapture();
     bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
     void OnGraphMessage(GstMessage* message);
+    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
 
     ElementHandle m_pGraph;
     ElementHandle m_pSource;
@@ -51,6 +58,8 @@ private:
     QString m_lastBitmap;
     QString m_lastPhoto;
     int m_nDeviceState = 0;
+    CaptureOutcome m_failure;
+    std::function<void(CaptureFailure)> m_onFailure;
 };
 
 } // namespace corvana

@@ -236,6 +236,8 @@ HRESULT RecordingPipeline::Start(ErrorHandler onError)
     m_watch = std::make_unique<BusWatch>(m_pipeline.get(), [this](GstMessage* message) { OnMessage(message); });
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         m_watch.reset();
+        const GstMessagePtr error = TakePendingError(m_pipeline.get());
+        m_startFailure = Meaning(error.get(), false);
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
         return E_FAIL;
     }
@@ -286,6 +288,19 @@ bool RecordingPipeline::FromWriter(GstMessage* message) const
 {
     GstObject* from = GST_MESSAGE_SRC(message);
     return from == GST_OBJECT(m_writer.get()) || from == GST_OBJECT(m_fileSink.get());
+}
+
+CaptureFailure RecordingPipeline::Meaning(GstMessage* error, bool running) const
+{
+    if (!error)
+        return CaptureFailure::Other;
+    if (FromWriter(error))
+        return FailureOfError(error, ErrorSource::File, running);
+    GstObject* from = GST_MESSAGE_SRC(error);
+    const auto* source = GST_OBJECT(m_audioSource.get());
+    if (source && (from == source || gst_object_has_as_ancestor(from, const_cast<GstObject*>(source))))
+        return FailureOfError(error, ErrorSource::Microphone, running);
+    return CaptureFailure::Other;
 }
 
 void RecordingPipeline::Finish(bool drain)
@@ -360,9 +375,10 @@ void RecordingPipeline::OnMessage(GstMessage* message)
                                       .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
                                            QString::fromUtf8(error ? error->message : "")));
     ErrorHandler handler = m_onError;
+    const CaptureFailure failure = Meaning(message, true);
     Finish(!FromWriter(message));  // destroys the watch that called us; touch nothing of it from here on
     if (handler)
-        handler();
+        handler(failure);
 }
 
 GstPadProbeReturn RecordingPipeline::OnAudioBuffer(GstPad*, GstPadProbeInfo* info, gpointer self)

@@ -1,5 +1,6 @@
 #pragma once
 #include "capture/BusWatch.h"
+#include "capture/CaptureFailure.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
 
@@ -25,7 +26,7 @@ namespace corvana {
 // error of the muxer or the file itself, a full disk say, stops it at once).
 class RecordingPipeline {
 public:
-    using ErrorHandler = std::function<void()>;
+    using ErrorHandler = std::function<void(CaptureFailure)>;
 
     static constexpr std::chrono::milliseconds kFinishWait{3000};
 
@@ -43,6 +44,8 @@ public:
     HRESULT RenderVideo();
     // onError runs on the user-interface thread after an error has stopped the recording.
     HRESULT Start(ErrorHandler onError);
+    // Why the last Start failed.
+    CaptureFailure StartFailure() const { return m_startFailure; }
     void Stop();
     bool IsRunning() const { return m_running; }
     // Seconds of microphone sound that have reached the writer so far.
@@ -62,6 +65,7 @@ private:
     // itself has failed.
     void Finish(bool drain);
     bool FromWriter(GstMessage* message) const;
+    CaptureFailure Meaning(GstMessage* error, bool running) const;
     void PushFrame(GstBuffer* original, GstClockTime at);
     void DiscardEmptyOutput();
     // Syncs the file and forgets it as a recording in progress, once it is complete.
@@ -79,6 +83,7 @@ private:
     std::unique_ptr<BusWatch> m_watch;
     ErrorHandler m_onError;
     bool m_running = false;
+    CaptureFailure m_startFailure = CaptureFailure::None;
     std::mutex m_feedMutex;
     bool m_feedOpen = false;
     bool m_feedCapsSet = false;

@@ -40,17 +40,23 @@ QStringList RequiredElements::Missing(const QStringList& factories)
     return missing;
 }
 
+QStringList RequiredElements::MissingPackages(const QStringList& factories)
+{
+    QStringList packages;
+    for (const QString& name : Missing(factories)) {
+        const QString package = PackageFor(name);
+        if (!packages.contains(package))
+            packages << package;
+    }
+    return packages;
+}
+
 bool RequiredElements::Check(const QStringList& factories)
 {
     const QStringList missing = Missing(factories);
     if (missing.isEmpty())
         return true;
-    QStringList packages;
-    for (const QString& name : missing) {
-        const QString package = PackageFor(name);
-        if (!packages.contains(package))
-            packages << package;
-    }
+    const QStringList packages = MissingPackages(factories);
     const QString text = (missing.size() == 1 ? QStringLiteral("The GStreamer element %1 needed for capture is missing.")
                                                : QStringLiteral("The GStreamer elements %1 needed for capture are missing."))
                              .arg(missing.join(QStringLiteral(", ")))

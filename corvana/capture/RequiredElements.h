@@ -11,6 +11,8 @@ public:
     static bool Check(const QStringList& factories);
     static QStringList Missing(const QStringList& factories);
     static QString PackageFor(const QString& factory);
+    // The Debian packages that would provide the missing ones of the elements.
+    static QStringList MissingPackages(const QStringList& factories);
 };
 
 } // namespace corvana

@@ -3,9 +3,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CSettingsStore.h"
-#include "capture/CCaptureGraph.h"
 #include "capture/CaptureEngine.h"
-#include "capture/CPhotoCapture.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
 #include "quillon.h"
@@ -15,6 +13,7 @@
 #include "support/MessageBox.h"
 #include "support/SpeakerVolume.h"
 #include "support/WindowMessages.h"
+#include "ui/CCaptureObjects.h"
 #include "ui/CHoverButton.h"
 #include "ui/CPicture.h"
 #include "ui/CPlaybackControl.h"
@@ -24,6 +23,8 @@
 #include "ui/CSessionNotifier.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QLabel>
@@ -106,7 +107,8 @@ CCorvanaDlg::CCorvanaDlg(QWidget* parent)
     resize(500, 618);
     CreateControls();
     m_session = new CSessionNotifier(this);
-    m_recording = std::make_unique<CRecordingControl>(*this);
+    m_capture = std::make_unique<CCaptureObjects>();
+    m_recording = std::make_unique<CRecordingControl>(*this, *m_capture);
     m_playback = std::make_unique<CPlaybackControl>(*this);
     m_specialKeys = new CSpecialKeys(*this, this);
 }
@@ -253,46 +255,18 @@ void CCorvanaDlg::RestoreMode(int modeState, bool applyArrayMic)
     if (applyArrayMic && CSettingsStore::LoadArrayMic() == 0)
         Button(IDC_SOLO)->SetEnabledState(false);
     if (const auto mode = MediaModeFromInt(modeState)) {
-        EnterRestoredMode(*mode);
+        m_recording->RestoreMode(*mode);
         return;
     }
     if (!applyArrayMic)
         return;
     // No valid stored mode: Conference on a machine without the array microphone, else Solo.
     if (CSettingsStore::LoadArrayMic() == 0) {
-        EnterRestoredMode(MediaMode::Conference);
+        m_recording->RestoreMode(MediaMode::Conference);
     } else {
         Button(IDC_SOLO)->SetEnabledState(true);
-        EnterRestoredMode(MediaMode::Solo);
+        m_recording->RestoreMode(MediaMode::Solo);
     }
-}
-
-void CCorvanaDlg::EnterRestoredMode(MediaMode mode)
-{
-    CHoverButton* record = Button(IDC_RECORD);
-    switch (mode) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        record->SetEnabledState(true);
-        break;
-    case MediaMode::Video:
-        record->SetEnabledState(CCaptureGraph::Instance().GetDeviceState() != 1);
-        break;
-    case MediaMode::Photo:
-        record->SetEnabledState(CPhotoCapture::Instance().GetDeviceState() != 1);
-        break;
-    }
-    m_mode = mode;
-    m_fileList->SetMode(ToInt(mode));
-    if (mode == MediaMode::Video) {
-        CCaptureGraph::Instance().SetOwnerWindow(m_preview);
-        CCaptureGraph::Instance().StartPreview();
-    } else if (mode == MediaMode::Photo) {
-        CPhotoCapture::Instance().StartPreview(0, m_preview, 1024, 768);
-    }
-    m_preview->show();
-    m_fileList->FillList(MediaFolders::ModeFolder(mode) + MediaFolders::ListingPattern(mode));
-    ModeButton(mode)->SetState(true);
 }
 
 void CCorvanaDlg::showEvent(QShowEvent* event)
@@ -310,20 +284,19 @@ void CCorvanaDlg::paintEvent(QPaintEvent*)
         painter.drawPixmap(QPointF(0, 0), m_skinBitmap);
     else
         painter.fillRect(rect(), Qt::black);
-    if (m_mode == MediaMode::Video || m_mode == MediaMode::Photo)
+    if (Mode() == MediaMode::Video || Mode() == MediaMode::Photo)
         CorrectRecordByDevices();
 }
 
 void CCorvanaDlg::CorrectRecordByDevices()
 {
-    const bool noCamera =
-        CPhotoCapture::Instance().GetDeviceState() == 1 || CCaptureGraph::Instance().GetDeviceState() == 1;
+    const bool available = m_recording->RecordAvailable();
     CHoverButton* record = Button(IDC_RECORD);
-    if (record->IsEnabledState() == !noCamera)
+    if (record->IsEnabledState() == available)
         return;
     // Not from inside this paint: the button repaints itself at once.
     QMetaObject::invokeMethod(
-        this, [this, noCamera] { Button(IDC_RECORD)->SetEnabledState(!noCamera); }, Qt::QueuedConnection);
+        this, [this, available] { Button(IDC_RECORD)->SetEnabledState(available); }, Qt::QueuedConnection);
 }
 
 void CCorvanaDlg::keyPressEvent(QKeyEvent* event)
@@ -394,7 +367,7 @@ void CCorvanaDlg::OnSessionChange(int event)
     case WTS_SESSION_LOCK:
         m_recording->OnSessionLock();
         SetModeLED(0);
-        CSettingsStore::SaveModeState(ToInt(m_mode));
+        CSettingsStore::SaveModeState(ToInt(Mode()));
         break;
     default:
         break;
@@ -413,7 +386,7 @@ void CCorvanaDlg::OnExit()
         return;
     CProgramState::busy = true;
     ShutDownCapture();
-    CSettingsStore::SaveModeState(ToInt(m_mode));
+    CSettingsStore::SaveModeState(ToInt(Mode()));
     CProgramState::busy = false;
     done(0);
 }
@@ -438,7 +411,7 @@ void CCorvanaDlg::OnDestroy()
     m_session->Unregister();
     m_hook.RemoveKeyboardHook();
     ShutDownCapture();
-    CSettingsStore::SaveModeState(ToInt(m_mode));
+    CSettingsStore::SaveModeState(ToInt(Mode()));
     SetModeLED(0);
     SetRecordLED(0);
 }
@@ -447,6 +420,108 @@ void CCorvanaDlg::OnAbout()
 {
     CAboutDlg about;
     about.exec();
+}
+
+MediaMode CCorvanaDlg::Mode() const
+{
+    return m_recording->Mode();
+}
+
+IPreviewSurface* CCorvanaDlg::PreviewSurface()
+{
+    return m_preview;
+}
+
+void CCorvanaDlg::ShowPlaceholder()
+{
+    m_preview->ShowPlaceholder();
+    m_preview->hide();
+    m_preview->show();
+}
+
+void CCorvanaDlg::ShowPreview()
+{
+    m_preview->show();
+}
+
+void CCorvanaDlg::LatchRecord(bool latched)
+{
+    Button(IDC_RECORD)->SetLatched(latched);
+}
+
+void CCorvanaDlg::EnableRecord(bool enabled)
+{
+    Button(IDC_RECORD)->SetEnabledState(enabled);
+}
+
+void CCorvanaDlg::LatchModeButton(MediaMode mode, bool latched)
+{
+    ModeButton(mode)->SetLatched(latched);
+}
+
+void CCorvanaDlg::PushModeButton(MediaMode mode, bool pushed)
+{
+    ModeButton(mode)->SetState(pushed);
+}
+
+void CCorvanaDlg::UncheckModeButton(MediaMode mode)
+{
+    ModeButton(mode)->SetCheck(0);
+}
+
+void CCorvanaDlg::FillList(MediaMode mode, const QString& selectPath)
+{
+    m_fileList->FillList(MediaFolders::ModeFolder(mode) + MediaFolders::ListingPattern(mode));
+    if (selectPath.isEmpty())
+        return;
+    const QString name = QFileInfo(selectPath).fileName();
+    for (int index = 0; index < m_fileList->GetCount(); ++index)
+        if (m_fileList->GetText(index) == name)
+            m_fileList->SetCurSel(index);
+}
+
+void CCorvanaDlg::SetListMode(MediaMode mode)
+{
+    m_fileList->SetMode(ToInt(mode));
+}
+
+void CCorvanaDlg::SuspendSpecialKeys()
+{
+    m_hook.RemoveKeyboardHook();
+}
+
+void CCorvanaDlg::ResumeSpecialKeys()
+{
+    m_hook.InstallKeyboardHook(this);
+}
+
+bool CCorvanaDlg::PlayerOpen()
+{
+    return m_playback->FindPlayerWindow().has_value();
+}
+
+void CCorvanaDlg::StopPlayer()
+{
+    if (const auto player = m_playback->FindPlayerWindow())
+        m_playback->SendPlayerKeys(*player, CPlaybackControl::StopKeys);
+}
+
+void CCorvanaDlg::ClosePlayer()
+{
+    m_playback->ClosePlayerIfRunning();
+}
+
+void CCorvanaDlg::Tell(const QString& text)
+{
+    // After the step that failed has finished, so that no nested event loop runs inside it.
+    QPointer<CCorvanaDlg> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, text] {
+            if (self && self->isVisible())
+                ShowMessageBox(self, text, QMessageBox::Warning);
+        },
+        Qt::QueuedConnection);
 }
 
 void CCorvanaDlg::OnSolo() { m_recording->EnterMode(MediaMode::Solo); }
@@ -482,7 +557,7 @@ void CCorvanaDlg::OnVolumeDown()
 
 void CCorvanaDlg::SaveModeAndEnd()
 {
-    CSettingsStore::SaveModeState(ToInt(m_mode));
+    CSettingsStore::SaveModeState(ToInt(Mode()));
     done(0);
 }
 

@@ -2,6 +2,7 @@
 #include "library/MediaMode.h"
 #include "support/CKeyboardHook.h"
 #include "support/ISpecialKeyCommands.h"
+#include "ui/IRecordingView.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -14,6 +15,7 @@ class QLabel;
 
 namespace corvana {
 
+class CCaptureObjects;
 class CHoverButton;
 class CMediaListBox;
 class CPicture;
@@ -25,7 +27,7 @@ class CSpecialKeys;
 
 // The program's one visible window: a borderless, skinned dialog with the preview area, the
 // mode and transport buttons, the volume control and the file list.
-class CCorvanaDlg : public QDialog, public ISpecialKeyCommands {
+class CCorvanaDlg : public QDialog, public ISpecialKeyCommands, public IRecordingView {
     Q_OBJECT
 public:
     // Control identifiers; each control's object name is its number.
@@ -58,8 +60,7 @@ public:
     // Whether any top-level window of the dialog class is open (the main dialog or About).
     static bool IsAnyOpen();
 
-    MediaMode Mode() const { return m_mode; }
-    void SetDialogMode(MediaMode mode) { m_mode = mode; }
+    MediaMode Mode() const;
     CHoverButton* Button(int id) const;
     CHoverButton* ModeButton(MediaMode mode) const;
     CMediaListBox* List() const { return m_fileList; }
@@ -75,7 +76,7 @@ public:
     int ShownVolumeBitmap() const { return m_volumeBitmap; }
 
     // Special-key commands (also the buttons' handlers).
-    MediaMode CurrentMode() const override { return m_mode; }
+    MediaMode CurrentMode() const override { return Mode(); }
     void OnSolo() override;
     void OnConference() override;
     void OnVideoRecord() override;
@@ -94,6 +95,24 @@ public:
     void OnExit();
     void OnAbout();
 
+    // What the recording controller drives.
+    IPreviewSurface* PreviewSurface() override;
+    void ShowPlaceholder() override;
+    void ShowPreview() override;
+    void LatchRecord(bool latched) override;
+    void EnableRecord(bool enabled) override;
+    void LatchModeButton(MediaMode mode, bool latched) override;
+    void PushModeButton(MediaMode mode, bool pushed) override;
+    void UncheckModeButton(MediaMode mode) override;
+    void FillList(MediaMode mode, const QString& selectPath = QString()) override;
+    void SetListMode(MediaMode mode) override;
+    void SuspendSpecialKeys() override;
+    void ResumeSpecialKeys() override;
+    bool PlayerOpen() override;
+    void StopPlayer() override;
+    void ClosePlayer() override;
+    void Tell(const QString& text) override;
+
 protected:
     void customEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -109,14 +128,12 @@ private:
     void OnInitDialog();
     void OnSize();
     void RestoreMode(int modeState, bool applyArrayMic);
-    void EnterRestoredMode(MediaMode mode);
     void OnSessionChange(int event);
     void ShutDownCapture();
     void OnDestroy();
     void CorrectRecordByDevices();
     void ShowVolumeLevel(int bitmapId);
 
-    MediaMode m_mode = MediaMode::Solo;
     CKeyboardHook m_hook;
     CSessionNotifier* m_session = nullptr;
     std::map<int, CHoverButton*> m_buttons;
@@ -128,6 +145,7 @@ private:
     QPixmap m_skinBitmap;
     QSize m_skinSize;
     CSpecialKeys* m_specialKeys = nullptr;
+    std::unique_ptr<CCaptureObjects> m_capture;
     std::unique_ptr<CRecordingControl> m_recording;
     std::unique_ptr<CPlaybackControl> m_playback;
     int m_volumeBitmap = 0;

@@ -6,7 +6,6 @@ namespace corvana {
 struct CProgramState {
     static inline bool consoleConnected = true;
     static inline bool busy = false;             // a mode switch or Exit runs
-    static inline bool recordSwitching = false;  // Record or a session lock starts or stops a recording
     static inline int PhotoShown = 0;            // a still photo is shown, the live picture paused
     static inline int ShownPhotoIndex = -1;      // list index of the photo shown
 };

@@ -1,18 +1,12 @@
 #include "ui/CRecordingControl.h"
 
-#include "capture/CAudioRecorder.h"
-#include "capture/CCaptureGraph.h"
-#include "capture/CPhotoCapture.h"
-#include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
 #include "quillon.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"
-#include "ui/CCorvanaDlg.h"
-#include "ui/CHoverButton.h"
-#include "ui/CPlaybackControl.h"
-#include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
+#include "ui/ICaptureObjects.h"
+#include "ui/IRecordingView.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,95 +20,348 @@ namespace corvana {
 
 namespace {
 
-void FillList(CCorvanaDlg& dialog, MediaMode mode)
-{
-    dialog.List()->FillList(MediaFolders::ModeFolder(mode) + MediaFolders::ListingPattern(mode));
-}
+constexpr MediaMode kModes[] = {MediaMode::Solo, MediaMode::Conference, MediaMode::Video, MediaMode::Photo};
 
 bool IsAudioMode(MediaMode mode)
 {
     return mode == MediaMode::Solo || mode == MediaMode::Conference;
 }
 
+bool IsCameraMode(MediaMode mode)
+{
+    return mode == MediaMode::Video || mode == MediaMode::Photo;
+}
+
+bool IsCameraFailure(CaptureFailure failure)
+{
+    return failure == CaptureFailure::NoCamera || failure == CaptureFailure::CameraBusy
+           || failure == CaptureFailure::CameraLost;
+}
+
+QString KeptIn(const QString& path)
+{
+    return path.isEmpty() ? QString() : QStringLiteral(" What was recorded until then is kept in %1.").arg(path);
+}
+
 } // namespace
 
-CRecordingControl::CRecordingControl(CCorvanaDlg& dialog) : m_dialog(dialog) {}
+CRecordingControl::CRecordingControl(IRecordingView& view, ICaptureObjects& capture) : m_view(view), m_capture(capture)
+{
+    m_capture.SetFailureHandler([this](MediaMode mode, const CaptureOutcome& outcome) { OnCaptureStopped(mode, outcome); });
+}
+
+CRecordingControl::~CRecordingControl()
+{
+    m_capture.SetFailureHandler(nullptr);
+}
+
+bool CRecordingControl::RecordAvailable() const
+{
+    if (!IsCameraMode(m_mode))
+        return true;
+    return !m_cameraFailed && !m_capture.CameraMissing(MediaMode::Video) && !m_capture.CameraMissing(MediaMode::Photo);
+}
 
 void CRecordingControl::Record()
 {
-    if (CProgramState::busy || CProgramState::recordSwitching)
+    if (CProgramState::busy || m_switching)
         return;
-    const auto player = m_dialog.Playback().FindPlayerWindow();
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    const MediaMode mode = m_dialog.Mode();
-
-    if (IsAudioMode(mode)) {
-        const bool running = CAudioRecorder::Instance().IsRunning() == 1;
-        CProgramState::recordSwitching = true;
-        if (running) {
-            StopAudioRecording();
-            CProgramState::recordSwitching = false;
-            return;
-        }
-        SetArrayMicMode(mode == MediaMode::Solo ? 1 : 2);
-        if (player)
-            m_dialog.Playback().SendPlayerKeys(*player, CPlaybackControl::CloseKeys);
-        StartAudioRecording();
-        SetRecordLED(1);
-        FillList(m_dialog, mode);
-        record->SetLatched(true);
-        CProgramState::recordSwitching = false;
+    if (m_mode == MediaMode::Photo) {
+        GrabPhoto();
         return;
     }
-
-    if (mode == MediaMode::Video) {
-        CCaptureGraph& graph = CCaptureGraph::Instance();
-        const bool recording = graph.IsRecording() == 1;
-        CProgramState::recordSwitching = true;
-        if (recording) {
-            StopVideoRecordingAndPreview();
-            record->SetLatched(false);
-            CProgramState::recordSwitching = false;
-            return;
-        }
-        SetArrayMicMode(1);
-        if (player)
-            m_dialog.Playback().SendPlayerKeys(*player, CPlaybackControl::CloseKeys);
-        graph.CloseInterfaces();
-        graph.SetOwnerWindow(m_dialog.Preview());
-        record->SetLatched(true);
-        graph.StartPreview();
-        graph.StartRecording();
-        SetRecordLED(1);
-        FillList(m_dialog, mode);
-        CProgramState::recordSwitching = false;
-        return;
-    }
-
-    // Photo: a snapshot of the live picture.
-    CPhotoCapture& photo = CPhotoCapture::Instance();
-    if (CProgramState::PhotoShown == 1) {
-        if (photo.m_pControl)
-            photo.m_pControl->Run();
-        CProgramState::PhotoShown = 0;
-    }
-    record->SetLatched(true);
-    SetRecordLED(1);
-    photo.GrabPhoto();
-    RemoveGrabIntermediates();
-    record->SetLatched(false);
-    SetRecordLED(0);
-    FillList(m_dialog, mode);
+    m_switching = true;
+    if (m_recording)
+        StopRecording(AfterStop::FreshPreview);
+    else
+        StartRecording();
+    m_switching = false;
 }
 
-void CRecordingControl::StartAudioRecording()
+void CRecordingControl::StartRecording()
 {
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    recorder.CreateGraph();
-    recorder.AddCaptureSource(DeviceCategory::AudioInput, QString());
-    recorder.EnableInputPin(QStringLiteral("Microphone"));
-    recorder.SetOutputAndRender(MediaFolders::SubfolderName(m_dialog.Mode()));
-    recorder.Start();
+    const bool playerOpen = m_view.PlayerOpen();
+    SetArrayMicMode(m_mode == MediaMode::Conference ? 2 : 1);
+    if (playerOpen)
+        m_view.ClosePlayer();
+    CaptureOutcome outcome;
+    if (IsAudioMode(m_mode)) {
+        outcome = m_capture.StartAudio(m_mode);
+        if (outcome.Failed())
+            // Lets go of the half-made graph and the empty file it may have opened.
+            m_capture.ReleaseAudio();
+    } else {
+        m_capture.CloseVideo();
+        outcome = m_capture.StartVideoPreview(m_view.PreviewSurface());
+        if (!outcome.Failed())
+            outcome = m_capture.StartVideoRecording();
+        else if (IsCameraFailure(outcome.failure))
+            m_cameraFailed = outcome.failure != CaptureFailure::NoCamera;
+    }
+    if (outcome.Failed()) {
+        m_view.LatchRecord(false);
+        if (m_mode == MediaMode::Video)
+            m_view.EnableRecord(RecordAvailable());
+        TellStartFailure(outcome);
+        return;
+    }
+    if (m_mode == MediaMode::Video)
+        m_cameraFailed = false;
+    m_recording = true;
+    SetRecordLED(1);
+    m_view.FillList(m_mode);
+    m_view.LatchRecord(true);
+}
+
+void CRecordingControl::GrabPhoto()
+{
+    if (CProgramState::PhotoShown == 1) {
+        m_capture.ResumeLivePhoto();
+        CProgramState::PhotoShown = 0;
+    }
+    m_view.LatchRecord(true);
+    SetRecordLED(1);
+    const CaptureOutcome outcome = m_capture.GrabPhoto();
+    RemoveGrabIntermediates();
+    m_view.LatchRecord(false);
+    SetRecordLED(0);
+    m_view.FillList(MediaMode::Photo);
+    if (outcome.Failed())
+        TellStartFailure(outcome);
+}
+
+void CRecordingControl::StopRecording(AfterStop after)
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
+    if (IsAudioMode(m_mode))
+        m_capture.StopAudio();
+    else
+        m_capture.StopVideoRecording();
+    if (after == AfterStop::Close)
+        return;
+    SetRecordLED(0);
+    m_view.LatchRecord(false);
+    if (m_mode == MediaMode::Video && after == AfterStop::FreshPreview) {
+        m_capture.StopPhotoPreview();
+        StartCamera(MediaMode::Video);
+    }
+}
+
+void CRecordingControl::Stop()
+{
+    if (m_view.PlayerOpen()) {
+        m_view.StopPlayer();
+        return;
+    }
+    if (m_mode == MediaMode::Photo) {
+        if (CProgramState::PhotoShown == 1) {
+            m_capture.ResumeLivePhoto();
+            CProgramState::PhotoShown = 0;
+        }
+        return;
+    }
+    StopRecording(AfterStop::FreshPreview);
+}
+
+void CRecordingControl::EnterMode(MediaMode mode)
+{
+    for (MediaMode other : kModes)
+        m_view.LatchModeButton(other, other == mode);
+    if (IsAudioMode(mode))
+        m_view.EnableRecord(true);
+    if (m_mode == mode)
+        return;
+    if (mode == MediaMode::Video)
+        CORVANA_DEBUG_LINE(lcUi, "onvideo");
+    if (CProgramState::busy) {
+        m_view.UncheckModeButton(mode);
+        return;
+    }
+    if (mode == MediaMode::Video)
+        CORVANA_DEBUG_LINE(lcUi, "flag 0");
+
+    m_view.SuspendSpecialKeys();
+    CProgramState::busy = true;
+    LeaveCurrentMode();
+    if (mode == MediaMode::Photo)
+        CProgramState::PhotoShown = 0;
+    for (MediaMode other : kModes)
+        m_view.PushModeButton(other, other == mode);
+    StartMode(mode);
+    m_view.FillList(mode);
+    m_mode = mode;
+    m_view.SetListMode(mode);
+    CProgramState::busy = false;
+    m_view.ResumeSpecialKeys();
+}
+
+void CRecordingControl::StartMode(MediaMode mode)
+{
+    if (IsAudioMode(mode)) {
+        m_view.ShowPlaceholder();
+        return;
+    }
+    StartCamera(mode);
+    m_view.ShowPreview();
+}
+
+void CRecordingControl::StartCamera(MediaMode mode)
+{
+    const CaptureOutcome outcome = mode == MediaMode::Video ? m_capture.StartVideoPreview(m_view.PreviewSurface())
+                                                            : m_capture.StartPhotoPreview(m_view.PreviewSurface());
+    m_cameraFailed = outcome.Failed() && outcome.failure != CaptureFailure::NoCamera;
+    const bool cameraMissing = m_capture.CameraMissing(mode);
+    m_view.EnableRecord(!cameraMissing && !m_cameraFailed);
+    if (outcome.Failed())
+        TellCameraFailure(outcome);
+}
+
+void CRecordingControl::RestoreMode(MediaMode mode)
+{
+    if (IsAudioMode(mode))
+        m_view.EnableRecord(true);
+    else
+        m_view.EnableRecord(!m_capture.CameraMissing(mode));
+    m_mode = mode;
+    m_view.SetListMode(mode);
+    if (IsCameraMode(mode))
+        StartCamera(mode);
+    m_view.ShowPreview();
+    m_view.FillList(mode);
+    m_view.PushModeButton(mode, true);
+}
+
+void CRecordingControl::LeaveCurrentMode()
+{
+    StopRecording(AfterStop::LeaveMode);
+    switch (m_mode) {
+    case MediaMode::Video:
+        m_capture.CloseVideo();
+        break;
+    case MediaMode::Photo:
+        m_capture.StopPhotoPreview();
+        break;
+    case MediaMode::Solo:
+    case MediaMode::Conference:
+        m_capture.ReleaseAudio();
+        break;
+    }
+}
+
+void CRecordingControl::OnSessionLock()
+{
+    m_switching = true;
+    LeaveCurrentMode();
+    m_switching = false;
+}
+
+void CRecordingControl::ShutDownCapture()
+{
+    StopRecording(AfterStop::Close);
+    switch (m_mode) {
+    case MediaMode::Solo:
+    case MediaMode::Conference:
+        m_capture.ReleaseAudio();
+        break;
+    case MediaMode::Video:
+        m_capture.CloseVideo();
+        break;
+    case MediaMode::Photo:
+        m_capture.StopPhotoPreview();
+        break;
+    }
+}
+
+void CRecordingControl::StopRecordingForPlayer()
+{
+    StopRecording(AfterStop::FreshPreview);
+}
+
+void CRecordingControl::OnCaptureStopped(MediaMode source, const CaptureOutcome& outcome)
+{
+    const bool ours = source == m_mode || (IsAudioMode(source) && IsAudioMode(m_mode));
+    if (!ours)
+        return;
+    if (m_recording) {
+        // The capture object has finished the file as far as it got.
+        m_recording = false;
+        SetRecordLED(0);
+        m_view.LatchRecord(false);
+        m_view.FillList(m_mode, m_capture.OutputPath(m_mode));
+        if (IsCameraFailure(outcome.failure)) {
+            m_cameraFailed = true;
+            m_cameraTold = true;
+            m_view.EnableRecord(false);
+        }
+        m_view.Tell(FailureText(outcome, m_mode, true));
+        return;
+    }
+    if (IsCameraMode(m_mode) && IsCameraFailure(outcome.failure)) {
+        m_cameraFailed = true;
+        m_view.EnableRecord(false);
+        TellCameraFailure(outcome);
+    }
+}
+
+void CRecordingControl::TellStartFailure(const CaptureOutcome& outcome)
+{
+    if (outcome.told)
+        return;
+    if (IsCameraFailure(outcome.failure))
+        m_cameraTold = true;
+    m_view.Tell(FailureText(outcome, m_mode, false));
+}
+
+void CRecordingControl::TellCameraFailure(const CaptureOutcome& outcome)
+{
+    // Said once per opening of the dialog: each mode switch would repeat it otherwise.
+    if (outcome.told || m_cameraTold)
+        return;
+    m_cameraTold = true;
+    m_view.Tell(FailureText(outcome, m_mode, false));
+}
+
+QString CRecordingControl::FailureText(const CaptureOutcome& outcome, MediaMode mode, bool whileRecording)
+{
+    const QString stopped = QStringLiteral("The recording stopped");
+    switch (outcome.failure) {
+    case CaptureFailure::None:
+        return {};
+    case CaptureFailure::NoMicrophone:
+        return QStringLiteral("No microphone was found. Connect a microphone and press Record again.");
+    case CaptureFailure::NoCamera:
+        return QStringLiteral("No camera was found. Connect a webcam and choose the mode again.");
+    case CaptureFailure::MissingCodec:
+        return outcome.detail.isEmpty()
+                   ? QStringLiteral("A codec needed for recording is missing.")
+                   : QStringLiteral("A codec needed for recording is missing. Install the Debian package %1.").arg(outcome.detail);
+    case CaptureFailure::FolderNotWritable:
+        return QStringLiteral("The folder %1 cannot be written to, so nothing could be recorded.").arg(QDir::toNativeSeparators(outcome.detail));
+    case CaptureFailure::DiskFull:
+        return whileRecording ? stopped + QStringLiteral(" because the disk is full.") + KeptIn(outcome.detail)
+                              : QStringLiteral("The disk is full, so nothing could be recorded.");
+    case CaptureFailure::WriteFailed:
+        return whileRecording ? stopped + QStringLiteral(" because its file could not be written.") + KeptIn(outcome.detail)
+                              : QStringLiteral("The file could not be written, so nothing could be recorded.");
+    case CaptureFailure::MicrophoneBusy:
+        return QStringLiteral("The microphone is in use by another program, or access to it was refused.");
+    case CaptureFailure::CameraBusy:
+        return QStringLiteral("The camera is in use by another program, or access to it was refused. "
+                              "Close the other program and choose the mode again.");
+    case CaptureFailure::MicrophoneLost:
+        return stopped + QStringLiteral(" because the microphone stopped working.") + KeptIn(outcome.detail);
+    case CaptureFailure::CameraLost:
+        return whileRecording ? stopped + QStringLiteral(" because the camera stopped working.") + KeptIn(outcome.detail)
+                              : QStringLiteral("The camera stopped working. Connect it again and choose the mode again.");
+    case CaptureFailure::Other:
+        break;
+    }
+    if (mode == MediaMode::Photo)
+        return QStringLiteral("The photo could not be taken.");
+    return whileRecording ? stopped + QStringLiteral(" because of an error.") + KeptIn(outcome.detail)
+                          : QStringLiteral("The recording could not be started.");
 }
 
 void CRecordingControl::RemoveGrabIntermediates()
@@ -132,199 +379,6 @@ void CRecordingControl::RemoveGrabIntermediates()
         if (::unlink(path.constData()) != 0 && errno != ENOENT)
             ShowMessageBox(nullptr, folder + name + QStringLiteral("\n") + QString::fromLocal8Bit(std::strerror(errno)),
                            QMessageBox::Critical);
-    }
-}
-
-void CRecordingControl::Stop()
-{
-    if (const auto player = m_dialog.Playback().FindPlayerWindow()) {
-        m_dialog.Playback().SendPlayerKeys(*player, CPlaybackControl::StopKeys);
-        return;
-    }
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    switch (m_dialog.Mode()) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        if (CAudioRecorder::Instance().IsRunning() == 1)
-            StopAudioRecording();
-        break;
-    case MediaMode::Video:
-        if (CCaptureGraph::Instance().IsRecording() == 1) {
-            CCaptureGraph::Instance().StopRecording();
-            SetRecordLED(0);
-            record->SetLatched(false);
-            CPhotoCapture::Instance().StopPreview();
-            CCaptureGraph::Instance().SetOwnerWindow(m_dialog.Preview());
-            CCaptureGraph::Instance().StartPreview();
-        }
-        break;
-    case MediaMode::Photo:
-        if (CProgramState::PhotoShown == 1) {
-            if (CPhotoCapture::Instance().m_pControl)
-                CPhotoCapture::Instance().m_pControl->Run();
-            CProgramState::PhotoShown = 0;
-        }
-        break;
-    }
-}
-
-void CRecordingControl::EnterMode(MediaMode mode)
-{
-    for (MediaMode other : {MediaMode::Solo, MediaMode::Conference, MediaMode::Video, MediaMode::Photo})
-        m_dialog.ModeButton(other)->SetLatched(other == mode);
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    if (IsAudioMode(mode))
-        record->SetEnabledState(true);
-    if (m_dialog.Mode() == mode)
-        return;
-    if (mode == MediaMode::Video)
-        CORVANA_DEBUG_LINE(lcUi, "onvideo");
-    if (CProgramState::busy) {
-        m_dialog.ModeButton(mode)->SetCheck(0);
-        return;
-    }
-    if (mode == MediaMode::Video)
-        CORVANA_DEBUG_LINE(lcUi, "flag 0");
-
-    m_dialog.Hook().RemoveKeyboardHook();
-    CProgramState::busy = true;
-    LeaveCurrentMode();
-    if (mode == MediaMode::Photo)
-        CProgramState::PhotoShown = 0;
-    for (MediaMode other : {MediaMode::Solo, MediaMode::Conference, MediaMode::Video, MediaMode::Photo})
-        m_dialog.ModeButton(other)->SetState(other == mode);
-
-    CPreviewArea* preview = m_dialog.Preview();
-    switch (mode) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        preview->ShowPlaceholder();
-        preview->hide();
-        preview->show();
-        break;
-    case MediaMode::Video:
-        CCaptureGraph::Instance().SetOwnerWindow(preview);
-        CCaptureGraph::Instance().StartPreview();
-        record->SetEnabledState(CCaptureGraph::Instance().GetDeviceState() != 1);
-        preview->show();
-        break;
-    case MediaMode::Photo:
-        CPhotoCapture::Instance().StartPreview(0, preview, 1024, 768);
-        record->SetEnabledState(CPhotoCapture::Instance().GetDeviceState() != 1);
-        preview->show();
-        break;
-    }
-    FillList(m_dialog, mode);
-    m_dialog.SetDialogMode(mode);
-    m_dialog.List()->SetMode(ToInt(mode));
-    CProgramState::busy = false;
-    m_dialog.Hook().InstallKeyboardHook(&m_dialog);
-}
-
-void CRecordingControl::LeaveCurrentMode()
-{
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    switch (m_dialog.Mode()) {
-    case MediaMode::Video:
-        if (CCaptureGraph::Instance().IsRecording() == 1) {
-            CCaptureGraph::Instance().StopRecording();
-            record->SetLatched(false);
-            SetRecordLED(0);
-        }
-        CCaptureGraph::Instance().CloseInterfaces();
-        break;
-    case MediaMode::Photo:
-        CPhotoCapture::Instance().StopPreview();
-        break;
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        if (CAudioRecorder::Instance().IsRunning() == 1) {
-            CAudioRecorder::Instance().Stop();
-            record->SetLatched(false);
-            SetRecordLED(0);
-        }
-        CAudioRecorder::Instance().ReleaseAll();
-        break;
-    }
-}
-
-void CRecordingControl::OnSessionLock()
-{
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    switch (m_dialog.Mode()) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        if (CAudioRecorder::Instance().IsRunning() == 1) {
-            CProgramState::recordSwitching = true;
-            CAudioRecorder::Instance().Stop();
-            SetRecordLED(0);
-            record->SetLatched(false);
-            CProgramState::recordSwitching = false;
-        }
-        CAudioRecorder::Instance().ReleaseAll();
-        break;
-    case MediaMode::Video:
-        if (CCaptureGraph::Instance().IsRecording() == 1) {
-            CProgramState::recordSwitching = true;
-            StopVideoRecordingAndPreview();
-            record->SetLatched(false);
-            CProgramState::recordSwitching = false;
-        }
-        CCaptureGraph::Instance().CloseInterfaces();
-        break;
-    case MediaMode::Photo:
-        CPhotoCapture::Instance().StopPreview();
-        break;
-    }
-}
-
-void CRecordingControl::StopAudioRecording()
-{
-    CAudioRecorder::Instance().Stop();
-    SetRecordLED(0);
-    m_dialog.Button(CCorvanaDlg::IDC_RECORD)->SetLatched(false);
-}
-
-void CRecordingControl::StopVideoRecordingAndPreview()
-{
-    CCaptureGraph::Instance().StopRecording();
-    SetRecordLED(0);
-    CPhotoCapture::Instance().StopPreview();
-    CCaptureGraph::Instance().SetOwnerWindow(m_dialog.Preview());
-    CCaptureGraph::Instance().StartPreview();
-}
-
-void CRecordingControl::ShutDownCapture()
-{
-    switch (m_dialog.Mode()) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        if (CAudioRecorder::Instance().IsRunning() == 1)
-            CAudioRecorder::Instance().Stop();
-        CAudioRecorder::Instance().ReleaseAll();
-        break;
-    case MediaMode::Video:
-        if (CCaptureGraph::Instance().IsRecording() == 1)
-            CCaptureGraph::Instance().StopRecording();
-        CCaptureGraph::Instance().CloseInterfaces();
-        break;
-    case MediaMode::Photo:
-        CPhotoCapture::Instance().StopPreview();
-        break;
-    }
-}
-
-void CRecordingControl::StopRecordingForPlayer()
-{
-    CHoverButton* record = m_dialog.Button(CCorvanaDlg::IDC_RECORD);
-    if (IsAudioMode(m_dialog.Mode())) {
-        if (CAudioRecorder::Instance().IsRunning() == 1)
-            StopAudioRecording();
-    } else if (m_dialog.Mode() == MediaMode::Video) {
-        if (CCaptureGraph::Instance().IsRecording() == 1) {
-            StopVideoRecordingAndPreview();
-            record->SetLatched(false);
-        }
     }
 }
 

@@ -1,23 +1,37 @@
 #pragma once
+#include "capture/CaptureFailure.h"
 #include "library/MediaMode.h"
 
 namespace corvana {
 
-class CCorvanaDlg;
+class ICaptureObjects;
+class IRecordingView;
 
 // The main dialog's mode and recording state machine: Record, Stop and the four mode buttons,
-// with the record light, the array microphone, the latches and the list refills.
+// with the record light, the array microphone, the latches and the list refills. The mode and
+// whether a recording runs are kept here and nowhere else; the lights and buttons follow what
+// the capture objects did, and a failure is told to the user.
 class CRecordingControl {
 public:
-    explicit CRecordingControl(CCorvanaDlg& dialog);
+    CRecordingControl(IRecordingView& view, ICaptureObjects& capture);
+    ~CRecordingControl();
+    CRecordingControl(const CRecordingControl&) = delete;
+    CRecordingControl& operator=(const CRecordingControl&) = delete;
+
+    MediaMode Mode() const { return m_mode; }
+    bool IsRecording() const { return m_recording; }
+    // Record may be offered in the current mode: a camera was found and works.
+    bool RecordAvailable() const;
 
     void Record();
     void Stop();
     void EnterMode(MediaMode mode);
+    // The mode the dialog opens in, or comes back to after an unlock.
+    void RestoreMode(MediaMode mode);
 
     // A desktop lock: a running recording stops and the mode's capture object is released.
     void OnSessionLock();
-    // Closing the dialog: the mode's capture object is left idle.
+    // Closing the dialog: the mode's capture object is left idle; the dialog switches the lights.
     void ShutDownCapture();
     // Before the media player starts: a running recording of the mode stops.
     void StopRecordingForPlayer();
@@ -25,15 +39,31 @@ public:
     // Removes the intermediate bitmaps of earlier grabs from the Photo folder; a user's own
     // ".bmp" files there stay.
     static void RemoveGrabIntermediates();
+    // The message for a failure, in plain words.
+    static QString FailureText(const CaptureOutcome& outcome, MediaMode mode, bool whileRecording);
 
 private:
-    void StartAudioRecording();
-    // A running recording stops: the record light goes off and Record is released.
-    void StopAudioRecording();
-    void StopVideoRecordingAndPreview();
-    void LeaveCurrentMode();
+    enum class AfterStop { FreshPreview, LeaveMode, Close };
 
-    CCorvanaDlg& m_dialog;
+    void StartRecording();
+    void GrabPhoto();
+    // The one way a running recording ends.
+    void StopRecording(AfterStop after);
+    void LeaveCurrentMode();
+    void StartMode(MediaMode mode);
+    // Starts the camera of Video or Photo and offers Record only when it runs.
+    void StartCamera(MediaMode mode);
+    void OnCaptureStopped(MediaMode mode, const CaptureOutcome& outcome);
+    void TellStartFailure(const CaptureOutcome& outcome);
+    void TellCameraFailure(const CaptureOutcome& outcome);
+
+    IRecordingView& m_view;
+    ICaptureObjects& m_capture;
+    MediaMode m_mode = MediaMode::Solo;
+    bool m_recording = false;
+    bool m_switching = false;       // Record or a session lock starts or stops a recording
+    bool m_cameraFailed = false;    // the camera was found but did not run
+    bool m_cameraTold = false;      // a camera failure was told during this opening
 };
 
 } // namespace corvana

@@ -21,6 +21,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
 using namespace corvana;
 
 namespace {
@@ -240,11 +245,67 @@ TEST_F(ModesTest, OpeningInVideoWithoutCameraReportsOnceAndDisablesRecord)
     WithDialog(2, [&](CCorvanaDlg& dialog) {
         EXPECT_TRUE(WaitFor([&] { return !dialog.Button(CCorvanaDlg::IDC_RECORD)->IsEnabledState(); }));
         EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("No video capture device was detected.")});
-        // The record key still runs Record, which reports the camera again and switches the light.
+        // The record key still runs Record, which reports the camera again and leaves the light off.
         const qsizetype before = JournalSize();
         PressKey("XF86AudioRecord");
-        ASSERT_TRUE(WaitFor([&] { return JournalSince(env, before).contains(QStringLiteral("D2")); }));
+        ASSERT_TRUE(WaitFor([&] { return boxes.Texts().size() == 2; }));
+        EXPECT_EQ(boxes.Texts().last(), QStringLiteral("No video capture device was detected."));
+        EXPECT_EQ(JournalSince(env, before), QStringList{QStringLiteral("C1")});
+        EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched());
         EXPECT_EQ(dialog.Mode(), MediaMode::Video);
+    });
+}
+
+TEST_F(ModesTest, RecordWithoutMicrophoneTellsEachPressAndLeavesNoFile)
+{
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("none"));
+    WithDialog(0, [&](CCorvanaDlg& dialog) {
+        const qsizetype before = JournalSize();
+        for (int press = 1; press <= 2; ++press) {
+            Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+            ASSERT_TRUE(WaitFor([&] { return boxes.Seen().size() == press; }));
+            EXPECT_EQ(boxes.Seen().last().caption, QStringLiteral("Corvana"));
+            EXPECT_TRUE(boxes.Seen().last().text.contains(QStringLiteral("No microphone"))) << boxes.Seen().last().text.toStdString();
+            EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched());
+        }
+        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("C1"), QStringLiteral("C1")}));
+        EXPECT_TRUE(Files(env, "AudioSolo", "*").isEmpty());
+        EXPECT_EQ(dialog.List()->GetCount(), 0);
+    });
+}
+
+// The Video folder on a file system of 600 KB, mounted for the test (needs root).
+TEST_F(ModesTest, AFullDiskStopsTheRecordingKeepsItAndTellsTheUser)
+{
+    const QString folder = env.MediaFolder(QStringLiteral("Video"));
+    QDir().mkpath(folder);
+    if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=600k,mode=0700") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs (" << std::strerror(errno) << "); this test needs to run as root";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(folder)};
+    struct statvfs info {};
+    ASSERT_EQ(statvfs(unmount.path.constData(), &info), 0);
+    const qint64 leave = 80 * 1024;
+    const qint64 available = static_cast<qint64>(info.f_bavail) * static_cast<qint64>(info.f_frsize);
+    TestEnvironment::WriteFile(folder + QStringLiteral("filler.bin"), QByteArray(static_cast<int>(available - leave), '\0'));
+
+    WithDialog(2, [&](CCorvanaDlg& dialog) {
+        ASSERT_TRUE(WaitFor([&] { return dialog.Preview()->FramesPresented() > 3; }));
+        const qsizetype before = JournalSize();
+        Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
+        ASSERT_TRUE(WaitFor([&] { return boxes.Seen().size() == 1; }, 15000)) << "the writer never ran out of space";
+        EXPECT_TRUE(boxes.Seen().first().text.contains(QStringLiteral("disk is full"))) << boxes.Seen().first().text.toStdString();
+        EXPECT_EQ(JournalSince(env, before), (QStringList{QStringLiteral("C1"), QStringLiteral("D2"), QStringLiteral("D3")}));
+        EXPECT_FALSE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched());
+        const QStringList files = Files(env, "Video", "*.wmv");
+        ASSERT_EQ(files.size(), 1);
+        EXPECT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), files.first());
+        EXPECT_TRUE(boxes.Seen().first().text.contains(files.first()));
+        EXPECT_TRUE(ProbeMedia(folder + files.first()).ok) << "what was written is kept and decodable";
+        // The camera is fine: Record is offered and the next press starts a new recording.
+        EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_RECORD)->IsEnabledState());
     });
 }
 

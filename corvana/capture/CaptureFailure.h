@@ -1,0 +1,51 @@
+#pragma once
+#include "capture/GstHandle.h"
+
+#include <QString>
+
+namespace corvana {
+
+// Why a capture did not start or did not go on, in terms the user can act on.
+enum class CaptureFailure {
+    None,
+    NoMicrophone,
+    NoCamera,
+    MissingCodec,
+    FolderNotWritable,
+    DiskFull,
+    WriteFailed,
+    MicrophoneBusy,
+    CameraBusy,
+    MicrophoneLost,
+    CameraLost,
+    Other,
+};
+
+// A capture's outcome with what the user needs to be told: the file or folder concerned.
+struct CaptureOutcome {
+    CaptureOutcome() = default;
+    CaptureOutcome(CaptureFailure failure_, QString detail_ = QString(), bool told_ = false)
+        : failure(failure_), detail(std::move(detail_)), told(told_) {}
+
+    CaptureFailure failure = CaptureFailure::None;
+    QString detail;
+    bool told = false;  // the capture object has already shown its own message about it
+
+    bool Failed() const { return failure != CaptureFailure::None; }
+};
+
+enum class ErrorSource { File, Microphone, Camera };
+
+// What an error message of a pipeline means to the user; running: it came while capturing
+// rather than while starting.
+CaptureFailure FailureOfError(GstMessage* error, ErrorSource source, bool running);
+
+// The first error a pipeline posted, taken off its bus, after a state change failed. Inline: the
+// message handle's deleter is one of GStreamer's static inline functions.
+inline GstMessagePtr TakePendingError(GstElement* pipeline)
+{
+    BusHandle bus = BusHandle::Adopt(gst_element_get_bus(pipeline));
+    return bus ? GstMessagePtr(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) : GstMessagePtr();
+}
+
+} // namespace corvana

@@ -1,0 +1,35 @@
+#pragma once
+#include "ui/ICaptureObjects.h"
+
+namespace corvana {
+
+// The program's capture objects behind the controller's interface. A failure a capture object
+// has already shown a message about comes back marked as told.
+class CCaptureObjects : public ICaptureObjects {
+public:
+    CCaptureObjects() = default;
+    ~CCaptureObjects() override;
+    CCaptureObjects(const CCaptureObjects&) = delete;
+    CCaptureObjects& operator=(const CCaptureObjects&) = delete;
+
+    void SetFailureHandler(FailureHandler handler) override;
+
+    CaptureOutcome StartAudio(MediaMode mode) override;
+    void StopAudio() override;
+    void ReleaseAudio() override;
+
+    CaptureOutcome StartVideoPreview(IPreviewSurface* surface) override;
+    CaptureOutcome StartVideoRecording() override;
+    void StopVideoRecording() override;
+    void CloseVideo() override;
+
+    CaptureOutcome StartPhotoPreview(IPreviewSurface* surface) override;
+    void StopPhotoPreview() override;
+    void ResumeLivePhoto() override;
+    CaptureOutcome GrabPhoto() override;
+
+    bool CameraMissing(MediaMode mode) const override;
+    QString OutputPath(MediaMode mode) const override;
+};
+
+} // namespace corvana
