@@ -2,16 +2,17 @@
 
 #include "capture/AlsaInputLine.h"
 #include "capture/CameraFormat.h"
+#include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
+#include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RecordingPipeline.h"
 #include "capture/RequiredElements.h"
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
-#include "support/MessageBox.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,7 +104,7 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
     if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
         || state != GST_STATE_PLAYING) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't run the graph!");
-        const GstMessagePtr error = TakePendingError(m_pGraph.get());
+        const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pGraph.get(), GST_STATE_PLAYING);
         gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
         if (m_hwndOwner)
             m_hwndOwner->ShowPlaceholder();
@@ -140,12 +141,12 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = 1;
-        ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);
+        CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     m_nDeviceState = 2;
     if (choice.noAudioDevice) {
-        ShowMessageBox(nullptr, QStringLiteral("No Audio capture device was detected."), QMessageBox::Information);
+        CaptureNotifier::Tell(QStringLiteral("No Audio capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     m_nVideoDevices = choice.videoDevices;
@@ -308,12 +309,7 @@ void CCaptureGraph::OnGraphMessage(GstMessage* message)
 {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
         return;
-    GErrorPtr error;
-    GCharPtr details;
-    gst_message_parse_error(message, Out(error), Out(details));
-    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("webcam graph error from %1: %2")
-                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
-                                           QString::fromUtf8(error ? error->message : "")));
+    PipelineDiagnostics::LogError(QStringLiteral("webcam graph"), message);
     const bool wasRecording = m_bRecording;
     if (m_bRecording)
         StopRecording();

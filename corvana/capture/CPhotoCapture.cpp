@@ -1,16 +1,17 @@
 #include "capture/CPhotoCapture.h"
 
 #include "capture/CameraFormat.h"
+#include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
 #include "capture/DibFile.h"
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
+#include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RequiredElements.h"
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
-#include "support/MessageBox.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,7 +48,7 @@ bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString&
         index);
     if (choice.noVideoDevice) {
         m_nDeviceState = 1;
-        ShowMessageBox(nullptr, QStringLiteral("No video capture device was detected."), QMessageBox::Information);
+        CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
         return false;
     }
     if (!choice.found)
@@ -101,7 +102,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     GstState state = GST_STATE_NULL;
     if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
         || state != GST_STATE_PLAYING) {
-        const GstMessagePtr error = TakePendingError(m_pGraph.get());
+        const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pGraph.get(), GST_STATE_PLAYING);
         m_pControl->Stop();
         if (m_window)
             m_window->ShowPlaceholder();
@@ -139,12 +140,7 @@ void CPhotoCapture::OnGraphMessage(GstMessage* message)
 {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
         return;
-    GErrorPtr error;
-    GCharPtr details;
-    gst_message_parse_error(message, Out(error), Out(details));
-    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("photo graph error from %1: %2")
-                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
-                                           QString::fromUtf8(error ? error->message : "")));
+    PipelineDiagnostics::LogError(QStringLiteral("photo graph"), message);
     if (m_control)
         m_control->Stop();
     if (m_window)

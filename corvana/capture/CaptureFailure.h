@@ -40,12 +40,4 @@ enum class ErrorSource { File, Microphone, Camera };
 // rather than while starting.
 CaptureFailure FailureOfError(GstMessage* error, ErrorSource source, bool running);
 
-// The first error a pipeline posted, taken off its bus, after a state change failed. Inline: the
-// message handle's deleter is one of GStreamer's static inline functions.
-inline GstMessagePtr TakePendingError(GstElement* pipeline)
-{
-    BusHandle bus = BusHandle::Adopt(gst_element_get_bus(pipeline));
-    return bus ? GstMessagePtr(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR)) : GstMessagePtr();
-}
-
 } // namespace corvana

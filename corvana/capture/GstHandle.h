@@ -64,12 +64,17 @@ struct GFreeDeleter {
     template <typename P>
     void operator()(P* p) const { Free(p); }
 };
+// The mini objects' own unref functions are static inline, which would give every file its own
+// handle type; the exported mini-object unref keeps one type for all.
+struct MiniObjectUnref {
+    void operator()(void* p) const { gst_mini_object_unref(GST_MINI_OBJECT_CAST(p)); }
+};
 using GErrorPtr = std::unique_ptr<GError, GFreeDeleter<g_error_free>>;
 using GCharPtr = std::unique_ptr<gchar, GFreeDeleter<g_free>>;
 using GstStructurePtr = std::unique_ptr<GstStructure, GFreeDeleter<gst_structure_free>>;
-using GstCapsPtr = std::unique_ptr<GstCaps, GFreeDeleter<gst_caps_unref>>;
-using GstMessagePtr = std::unique_ptr<GstMessage, GFreeDeleter<gst_message_unref>>;
-using GstSamplePtr = std::unique_ptr<GstSample, GFreeDeleter<gst_sample_unref>>;
+using GstCapsPtr = std::unique_ptr<GstCaps, MiniObjectUnref>;
+using GstMessagePtr = std::unique_ptr<GstMessage, MiniObjectUnref>;
+using GstSamplePtr = std::unique_ptr<GstSample, MiniObjectUnref>;
 
 // Lets a unique handle be filled through a T** output parameter.
 template <typename Ptr>

@@ -1,6 +1,7 @@
 #include "capture/RecordingPipeline.h"
 
 #include "capture/AsfRepair.h"
+#include "capture/PipelineDiagnostics.h"
 #include "capture/UnfinishedRecordings.h"
 #include "support/Logging.h"
 
@@ -236,7 +237,7 @@ HRESULT RecordingPipeline::Start(ErrorHandler onError)
     m_watch = std::make_unique<BusWatch>(m_pipeline.get(), [this](GstMessage* message) { OnMessage(message); });
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         m_watch.reset();
-        const GstMessagePtr error = TakePendingError(m_pipeline.get());
+        const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pipeline.get(), GST_STATE_PLAYING);
         m_startFailure = Meaning(error.get(), false);
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
         return E_FAIL;
@@ -368,12 +369,7 @@ void RecordingPipeline::OnMessage(GstMessage* message)
 {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || !m_running)
         return;
-    GErrorPtr error;
-    GCharPtr details;
-    gst_message_parse_error(message, Out(error), Out(details));
-    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording error from %1: %2")
-                                      .arg(QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))),
-                                           QString::fromUtf8(error ? error->message : "")));
+    PipelineDiagnostics::LogError(QStringLiteral("recording"), message);
     ErrorHandler handler = m_onError;
     const CaptureFailure failure = Meaning(message, true);
     Finish(!FromWriter(message));  // destroys the watch that called us; touch nothing of it from here on

@@ -1,9 +1,9 @@
 #include "capture/RequiredElements.h"
 
+#include "capture/CaptureNotifier.h"
 #include "capture/GstHandle.h"
 #include "capture/GstRuntime.h"
 #include "support/Logging.h"
-#include "support/MessageBox.h"
 
 #include <QHash>
 
@@ -66,7 +66,7 @@ bool RequiredElements::Check(const QStringList& factories)
     static bool reported = false;
     if (!reported) {
         reported = true;
-        ShowMessageBox(nullptr, text, QMessageBox::Information);
+        CaptureNotifier::Tell(text);
     }
     return false;
 }

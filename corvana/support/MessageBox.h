@@ -9,8 +9,4 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const QString& text,
                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                            const QString& caption = QStringLiteral("Corvana"));
 
-// How many message boxes the program has shown so far: lets a caller see whether a step it ran
-// has already told the user something.
-int MessageBoxesShown();
-
 } // namespace corvana

@@ -3,6 +3,7 @@
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
+#include "capture/CaptureNotifier.h"
 #include "library/MediaFolders.h"
 #include "support/MessageBox.h"
 
@@ -12,28 +13,37 @@ namespace {
 
 constexpr int kNoCamera = 1;  // the device state after a discovery that found no camera
 
-// Runs a capture step and returns its outcome, marked as told when it showed a message itself.
-template <typename Step, typename Outcome, typename Success>
-CaptureOutcome Run(Step step, Outcome outcome, Success succeeded)
+bool Started(HRESULT hr) { return hr == S_OK; }
+
+} // namespace
+
+CCaptureObjects::CCaptureObjects()
 {
-    const int shownBefore = MessageBoxesShown();
+    CaptureNotifier::SetReceiver([this](const QString& text) {
+        ++m_told;
+        ShowMessageBox(nullptr, text, QMessageBox::Information);
+    });
+}
+
+CCaptureObjects::~CCaptureObjects()
+{
+    SetFailureHandler(nullptr);
+    CaptureNotifier::SetReceiver(nullptr);
+}
+
+// Runs a capture step and returns its outcome, marked as told when it told the user itself.
+template <typename Step, typename Outcome, typename Success>
+CaptureOutcome CCaptureObjects::Run(Step step, Outcome outcome, Success succeeded)
+{
+    const int toldBefore = m_told;
     const auto result = step();
     CaptureOutcome failed = outcome();
     if (succeeded(result) && !failed.Failed())
         return {};
     if (!failed.Failed())
         failed.failure = CaptureFailure::Other;
-    failed.told = MessageBoxesShown() != shownBefore;
+    failed.told = m_told != toldBefore;
     return failed;
-}
-
-bool Started(HRESULT hr) { return hr == S_OK; }
-
-} // namespace
-
-CCaptureObjects::~CCaptureObjects()
-{
-    SetFailureHandler(nullptr);
 }
 
 void CCaptureObjects::SetFailureHandler(FailureHandler handler)

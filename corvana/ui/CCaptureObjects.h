@@ -7,7 +7,8 @@ namespace corvana {
 // has already shown a message about comes back marked as told.
 class CCaptureObjects : public ICaptureObjects {
 public:
-    CCaptureObjects() = default;
+    // Shows what the capture objects have to tell as the program's information boxes.
+    CCaptureObjects();
     ~CCaptureObjects() override;
     CCaptureObjects(const CCaptureObjects&) = delete;
     CCaptureObjects& operator=(const CCaptureObjects&) = delete;
@@ -30,6 +31,12 @@ public:
 
     bool CameraMissing(MediaMode mode) const override;
     QString OutputPath(MediaMode mode) const override;
+
+private:
+    template <typename Step, typename Outcome, typename Success>
+    CaptureOutcome Run(Step step, Outcome outcome, Success succeeded);
+
+    int m_told = 0;
 };
 
 } // namespace corvana

@@ -7,6 +7,7 @@
 #include "capture/CPhotoCapture.h"
 #include "capture/GstRuntime.h"
 #include "capture/RecordingPipeline.h"
+#include "library/MediaFolders.h"
 #include "capture/RequiredElements.h"
 
 #include <QCoreApplication>
@@ -122,6 +123,37 @@ TEST(MissingPlugin, WithoutLibavTheUserIsToldOnceWhichPackageToInstall)
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test."))) << output.toStdString();
+}
+
+// A folder that cannot be made and a file that cannot be opened: each says why, in the result and
+// in the debug output, and leaves nothing behind.
+TEST(UnwritableOutput, TheRecorderNamesTheFolderAndTheWriterTheElementThatFailed)
+{
+    DebugLines debug;
+    // A file where the recorder's folder should be: the folder can never be made.
+    const QString blocked = MediaFolders::MediaRoot() + QStringLiteral("AudioSolo");
+    QDir(blocked).removeRecursively();
+    QDir().mkpath(MediaFolders::MediaRoot());
+    ASSERT_TRUE(QFile(blocked).open(QIODevice::WriteOnly));
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
+    EXPECT_LT(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), 0);
+    EXPECT_LT(recorder.Start(), 0);
+    EXPECT_EQ(recorder.LastFailure().failure, CaptureFailure::FolderNotWritable);
+    EXPECT_EQ(recorder.LastFailure().detail, blocked);
+    recorder.ReleaseAll();
+    EXPECT_TRUE(QFileInfo(blocked).isFile());
+    QFile::remove(blocked);
+
+    // The file sink itself refuses: the start fails with the element and GStreamer's reason logged.
+    RecordingPipeline writer;
+    ASSERT_EQ(writer.AddAudioSource(ElementHandle::Adopt(gst_element_factory_make("audiotestsrc", nullptr))), S_OK);
+    ASSERT_EQ(writer.SetOutput(QStringLiteral("/proc/corvana-cannot-write-here.wma")), S_OK);
+    ASSERT_EQ(writer.RenderAudio(), S_OK);
+    EXPECT_LT(writer.Start(nullptr), 0);
+    EXPECT_EQ(writer.StartFailure(), CaptureFailure::FolderNotWritable);
+    EXPECT_EQ(debug.Containing(QStringLiteral("recording did not reach PLAYING: filesink")), 1) << debug.lines.join(QLatin1Char('\n')).toStdString();
 }
 
 // The video folder on a file system of 600 KB, mounted for the test.

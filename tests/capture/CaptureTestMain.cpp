@@ -2,6 +2,8 @@
 // folder, so they bring their own main. With --child only the cases meant for a child process
 // with a changed plugin set run ("Child*"); otherwise those are left out.
 #include "capture/CaptureEngine.h"
+#include "capture/CaptureNotifier.h"
+#include "support/MessageBox.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -18,6 +20,9 @@ int main(int argc, char** argv)
     qputenv("XDG_DOCUMENTS_DIR", (home.path() + QStringLiteral("/Documents")).toUtf8());
     qputenv("CORVANA_DEVICES", "synthetic");
     QApplication app(argc, argv);
+    // As the program shows them.
+    corvana::CaptureNotifier::SetReceiver(
+        [](const QString& text) { corvana::ShowMessageBox(nullptr, text, QMessageBox::Information); });
     ::testing::InitGoogleTest(&argc, argv);
     const bool child = std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::string_view(arg) == "--child"; });
     std::string filter = ::testing::GTEST_FLAG(filter);
