@@ -151,6 +151,8 @@ int CCorvanaApp::Main(int argc, char* argv[])
         RouteTerminationSignals(frame);
         CaptureEngine::WarmUp();
         result = QApplication::exec();
+        // Nothing is left running into GStreamer's shutdown, whatever ended the loop.
+        CaptureEngine::Shutdown();
     }
     GstRuntime::Shutdown();
     ExitInstance();

@@ -1,8 +1,5 @@
 #include "capture/GstRuntime.h"
 
-#include "capture/CaptureEngine.h"
-
-#include <QCoreApplication>
 #include <gst/gst.h>
 
 #include <atomic>
@@ -51,12 +48,6 @@ void GstRuntime::Ensure()
         return true;
     }();
     (void)initialised;
-    static bool hooked = false;
-    if (!hooked && QCoreApplication::instance()) {
-        hooked = true;
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
-                         QCoreApplication::instance(), [] { CaptureEngine::Shutdown(); });
-    }
 }
 
 void GstRuntime::WarmUp(const QStringList& factories)
