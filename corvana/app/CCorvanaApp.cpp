@@ -110,7 +110,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
         return 0;
     case CInstanceChannel::Outcome::NotEnded:
         std::fprintf(stderr, "corvana: the running instance did not end within %d s of the Close request\n",
-                     CInstanceChannel::kCloseDeadlineMs / 1000);
+                     static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(CInstanceChannel::kCloseDeadline).count()));
         return 1;
     case CInstanceChannel::Outcome::Failed:
         std::fprintf(stderr, "corvana: no running instance could be reached and none could be started\n");

@@ -2,32 +2,33 @@
 
 #include "support/Logging.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <QThread>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
+#include <chrono>
+#include <thread>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace corvana {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int kMaxRequestBytes = 16;
-constexpr int kClaimDeadlineMs = 15000;
-constexpr int kReadDeadlineMs = 2000;
+constexpr std::chrono::milliseconds kClaimDeadline = 15s;
+constexpr std::chrono::milliseconds kReadDeadline = 2s;
+constexpr std::chrono::milliseconds kLockPoll = 20ms;
 
 QByteArray RequestLine(CInstanceChannel::Request request)
 {
@@ -46,56 +47,21 @@ bool PeerIsSameUser(qintptr fd)
     return credentials.uid == ::getuid();
 }
 
-// Blocking client side, without an event loop: a forwarding start may have no display at all.
-class ClientSocket {
-public:
-    ClientSocket() : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
-    ~ClientSocket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ClientSocket(const ClientSocket&) = delete;
-    ClientSocket& operator=(const ClientSocket&) = delete;
+int Milliseconds(std::chrono::milliseconds duration)
+{
+    return static_cast<int>(duration.count());
+}
 
-    bool Connect(const QString& path)
-    {
-        const QByteArray native = QFile::encodeName(path);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        if (m_fd < 0 || native.size() >= static_cast<qsizetype>(sizeof address.sun_path))
+// Waits for the reply line; false on time-out or when the peer went away without answering.
+// Blocking, without an event loop: a forwarding start may have no display at all.
+bool WaitForReply(QLocalSocket& socket, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    while (socket.bytesAvailable() == 0 && !deadline.hasExpired())
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
             return false;
-        std::memcpy(address.sun_path, native.constData(), static_cast<size_t>(native.size()));
-        return ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    bool Send(const QByteArray& data)
-    {
-        return ::send(m_fd, data.constData(), static_cast<size_t>(data.size()), MSG_NOSIGNAL) == data.size();
-    }
-    // Waits for the reply line; false on time-out or when the peer went away without answering.
-    bool WaitForReply(int timeoutMs)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        char buffer[16];
-        while (clock.elapsed() < timeoutMs) {
-            pollfd descriptor{m_fd, POLLIN, 0};
-            const int ready = ::poll(&descriptor, 1, static_cast<int>(timeoutMs - clock.elapsed()));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready <= 0)
-                return false;
-            const ssize_t got = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (got < 0 && errno == EINTR)
-                continue;
-            return got > 0;
-        }
-        return false;
-    }
-
-private:
-    int m_fd;
-};
+    return socket.bytesAvailable() > 0;
+}
 
 } // namespace
 
@@ -154,14 +120,16 @@ bool CInstanceChannel::Listen()
 
 bool CInstanceChannel::Forward(Request request)
 {
-    ClientSocket socket;
-    if (!socket.Connect(SocketPath()))
+    QLocalSocket socket;
+    socket.connectToServer(SocketPath());
+    if (!socket.waitForConnected(Milliseconds(kReadDeadline)))
         return false;
-    if (!socket.Send(RequestLine(request)))
+    const QByteArray line = RequestLine(request);
+    if (socket.write(line) != line.size() || !socket.waitForBytesWritten(Milliseconds(kReadDeadline)))
         return false;
     // Even when no reply comes (the instance died meanwhile) the request was delivered or lost
     // with the instance; whether a Close took effect is judged by the lock, not by the reply.
-    socket.WaitForReply(request == Request::Close ? kCloseDeadlineMs : kReadDeadlineMs);
+    WaitForReply(socket, request == Request::Close ? kCloseDeadline : kReadDeadline);
     return true;
 }
 
@@ -174,8 +142,8 @@ bool CInstanceChannel::WaitForInstanceEnd(const QElapsedTimer& sinceRequest)
             m_lockFd = -1;
             return true;
         }
-        QThread::msleep(20);
-    } while (sinceRequest.elapsed() < kCloseDeadlineMs);
+        std::this_thread::sleep_for(kLockPoll);
+    } while (!sinceRequest.hasExpired(kCloseDeadline.count()));
     return false;
 }
 
@@ -185,7 +153,7 @@ CInstanceChannel::Outcome CInstanceChannel::Claim(Request request)
         return Outcome::Failed;
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < kClaimDeadlineMs) {
+    while (!clock.hasExpired(kClaimDeadline.count())) {
         if (TryLock()) {
             if (request == Request::Close) {
                 ::close(m_lockFd);
@@ -202,7 +170,7 @@ CInstanceChannel::Outcome CInstanceChannel::Claim(Request request)
             return Outcome::Forwarded;
         }
         // The resident instance holds the lock but is not listening yet (it is starting).
-        QThread::msleep(20);
+        std::this_thread::sleep_for(kLockPoll);
     }
     return Outcome::Failed;
 }
@@ -215,18 +183,20 @@ void CInstanceChannel::OnNewConnection()
             socket->deleteLater();
             continue;
         }
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadable(socket); });
+        // Each connection gets one request and one answer.
+        auto answered = std::make_shared<bool>(false);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, answered] { OnReadable(socket, *answered); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(kReadDeadlineMs, socket, [socket] {
-            if (!socket->property("answered").toBool())
+        QTimer::singleShot(kReadDeadline, socket, [socket, answered] {
+            if (!*answered)
                 socket->abort();
         });
     }
 }
 
-void CInstanceChannel::OnReadable(QLocalSocket* socket)
+void CInstanceChannel::OnReadable(QLocalSocket* socket, bool& answered)
 {
-    if (socket->property("answered").toBool())
+    if (answered)
         return;
     if (!socket->canReadLine()) {
         if (socket->bytesAvailable() > kMaxRequestBytes)
@@ -243,7 +213,7 @@ void CInstanceChannel::OnReadable(QLocalSocket* socket)
         socket->abort();
         return;
     }
-    socket->setProperty("answered", true);
+    answered = true;
     QPointer<QLocalSocket> peer(socket);
     auto done = [peer] {
         if (!peer)

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -33,7 +34,7 @@ public:
 
     // How long a forwarded Close waits for the instance to end: it ends within 3 s whatever is
     // open, plus the finishing of a recording on a busy machine.
-    static constexpr int kCloseDeadlineMs = 10000;
+    static constexpr std::chrono::milliseconds kCloseDeadline{10000};
 
     // Called on the resident instance for each request. The handler calls done() once the request
     // has been handled; the sender waits for that.
@@ -47,7 +48,7 @@ private:
     bool Forward(Request request);
     bool WaitForInstanceEnd(const QElapsedTimer& sinceRequest);
     void OnNewConnection();
-    void OnReadable(QLocalSocket* socket);
+    void OnReadable(QLocalSocket* socket, bool& answered);
 
     int m_lockFd = -1;
     QLocalServer* m_server = nullptr;

@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "quillon.h"
+#include "support/CSpecialKeys.h"
 #include "support/Logging.h"
 #include "support/WindowMessages.h"
 #include "ui/CCorvanaDlg.h"
@@ -18,7 +19,9 @@ namespace corvana {
 
 namespace {
 bool g_closing = false;
-}
+constexpr unsigned kF4ScanCode = 0x3E;
+constexpr unsigned kAltDownFlags = 0x20;  // a press with Alt held
+} // namespace
 
 CMainFrame::CMainFrame()
 {
@@ -53,9 +56,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 void CMainFrame::OnHookKey(unsigned flags, unsigned scanCode)
 {
-    if ((flags & 1u) && scanCode == 0x79 && flags == 1)
+    if (scanCode == CSpecialKeys::kModeKey && flags == CSpecialKeys::kDown)
         OpenMainDialog();
-    else if (scanCode == 0x3E && flags == 0x20) {
+    else if (scanCode == kF4ScanCode && flags == kAltDownFlags) {
         // Alt+F4 with no dialog open: hand the focus to the desktop, where there is one.
         if (const auto desktop = CDesktopWindows::FindDesktopWindow())
             CDesktopWindows::ActivateWindow(*desktop);

@@ -4,6 +4,7 @@
 #include "capture/CameraFormat.h"
 #include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
+#include "capture/DeviceState.h"
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
@@ -140,11 +141,11 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     }
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
-        m_nDeviceState = 1;
+        m_nDeviceState = DeviceState::NoCamera;
         CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoCamera);
     }
-    m_nDeviceState = 2;
+    m_nDeviceState = DeviceState::CameraFound;
     if (choice.noAudioDevice) {
         CaptureNotifier::Tell(QStringLiteral("No Audio capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoMicrophone);

@@ -2,6 +2,7 @@
 #include "capture/BusWatch.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureFailure.h"
+#include "capture/DeviceState.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
 
@@ -79,7 +80,7 @@ private:
     int m_nAnalogDevices = 0;
     int m_bRecording = 0;
     int m_bBuilt = 0;
-    int m_nDeviceState = 0;
+    int m_nDeviceState = DeviceState::NotLookedFor;
     CaptureOutcome m_failure;
     std::function<void(CaptureFailure)> m_onFailure;
 };

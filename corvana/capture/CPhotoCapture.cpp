@@ -3,6 +3,7 @@
 #include "capture/CameraFormat.h"
 #include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
+#include "capture/DeviceState.h"
 #include "capture/DibFile.h"
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
@@ -47,13 +48,13 @@ bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString&
                   : DeviceList::Enumerate(DeviceCategory::VideoInput).value_or(std::vector<CaptureDevice>()),
         index);
     if (choice.noVideoDevice) {
-        m_nDeviceState = 1;
+        m_nDeviceState = DeviceState::NoCamera;
         CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
         return false;
     }
     if (!choice.found)
         return false;
-    m_nDeviceState = 2;
+    m_nDeviceState = DeviceState::CameraFound;
     if (choice.video.element) {
         filter = choice.video.element;
         caps = choice.video.device.caps;
@@ -172,7 +173,7 @@ void CPhotoCapture::GrabPhoto()
     // A grab keeps the reason the preview gave when there is no picture to take.
     const QImage frame = NewestFrame();
     if (frame.isNull()) {
-        Fail(E_FAIL, m_nDeviceState == 1 ? CaptureFailure::NoCamera : CaptureFailure::CameraBusy);
+        Fail(E_FAIL, m_nDeviceState == DeviceState::NoCamera ? CaptureFailure::NoCamera : CaptureFailure::CameraBusy);
         return;
     }
     m_failure = {};

@@ -2,6 +2,7 @@
 #include "capture/BusWatch.h"
 #include "capture/CMediaControl.h"
 #include "capture/CaptureFailure.h"
+#include "capture/DeviceState.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
 
@@ -57,7 +58,7 @@ private:
     IPreviewSurface* m_window = nullptr;
     QString m_lastBitmap;
     QString m_lastPhoto;
-    int m_nDeviceState = 0;
+    int m_nDeviceState = DeviceState::NotLookedFor;
     CaptureOutcome m_failure;
     std::function<void(CaptureFailure)> m_onFailure;
 };

@@ -4,14 +4,13 @@
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
 #include "capture/CaptureNotifier.h"
+#include "capture/DeviceState.h"
 #include "library/MediaFolders.h"
 #include "support/MessageBox.h"
 
 namespace corvana {
 
 namespace {
-
-constexpr int kNoCamera = 1;  // the device state after a discovery that found no camera
 
 bool Started(HRESULT hr) { return hr == S_OK; }
 
@@ -148,8 +147,8 @@ CaptureOutcome CCaptureObjects::GrabPhoto()
 bool CCaptureObjects::CameraMissing(MediaMode mode) const
 {
     if (mode == MediaMode::Photo)
-        return CPhotoCapture::Instance().GetDeviceState() == kNoCamera;
-    return CCaptureGraph::Instance().GetDeviceState() == kNoCamera;
+        return CPhotoCapture::Instance().GetDeviceState() == DeviceState::NoCamera;
+    return CCaptureGraph::Instance().GetDeviceState() == DeviceState::NoCamera;
 }
 
 QString CCaptureObjects::OutputPath(MediaMode mode) const
