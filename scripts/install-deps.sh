@@ -14,6 +14,7 @@ pkgs=(
   dbus dbus-x11 pulseaudio pulseaudio-utils
   mpv ffmpeg socat psmisc procps lsof bc
   fonts-dejavu-core
+  desktop-file-utils appstream dpkg-dev file groff-base
 )
 missing=()
 for p in "${pkgs[@]}"; do

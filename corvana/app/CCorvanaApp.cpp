@@ -2,6 +2,8 @@
 
 #include "app/CInstanceChannel.h"
 #include "app/CMainFrame.h"
+#include "app/CommandLine.h"
+#include "CorvanaBuild.h"
 #include "capture/CaptureEngine.h"
 #include "capture/GstRuntime.h"
 #include "capture/UnfinishedRecordings.h"
@@ -90,10 +92,12 @@ void CCorvanaApp::LimitAllocatorArenas()
 
 int CCorvanaApp::Main(int argc, char* argv[])
 {
-    LimitAllocatorArenas();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (const std::optional<int> answered = CommandLine::Answer(arguments))
+        return *answered;
+    LimitAllocatorArenas();
     const bool closeRequest = FileNameArgument(arguments) == QLatin1String("Close");
 
     CInstanceChannel channel;
@@ -130,6 +134,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvana"));
     QApplication::setOrganizationName(QStringLiteral("Tessaly"));
+    QApplication::setDesktopFileName(QStringLiteral(CORVANA_DESKTOP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
 
