@@ -146,7 +146,9 @@ int CCorvanaApp::Main(int argc, char* argv[])
                 frame.RequestClose(std::move(done));
             } else {
                 QCoreApplication::postEvent(&frame, new CMessageEvent(WM_SHOWDIALOG));
-                done();
+                // Answered once the request has been acted on: the sender returns with the
+                // window up (or with the request dropped, when one is open already).
+                QMetaObject::invokeMethod(&frame, std::move(done), Qt::QueuedConnection);
             }
         });
         if (!channel.Listen()) {

@@ -355,6 +355,12 @@ bool CCaptureGraph::IsPreviewing() const
     return state == GST_STATE_PLAYING;
 }
 
+double CCaptureGraph::RecordedSeconds() const
+{
+    std::lock_guard lock(m_writerMutex);
+    return m_pWriter ? m_pWriter->AudioSeconds() : 0.0;
+}
+
 int CCaptureGraph::PreviewFramesPresented() const
 {
     return m_pVideoWindow ? m_pVideoWindow->FramesPresented() : 0;

@@ -51,6 +51,8 @@ public:
     bool IsPreviewing() const;
     int PreviewFramesPresented() const;
     QString OutputPath() const { return m_path; }
+    // Seconds of sound the running recording has written (0 when none runs).
+    double RecordedSeconds() const;
 
 private:
     CCaptureGraph();
@@ -73,7 +75,7 @@ private:
     std::optional<CaptureDevice> m_audioDevice;
     std::unique_ptr<PreviewSink> m_pVideoWindow;
     std::unique_ptr<BusWatch> m_pEvent;
-    std::mutex m_writerMutex;
+    mutable std::mutex m_writerMutex;
     std::shared_ptr<RecordingPipeline> m_pWriter;
     QString m_path;
     int m_nVideoDevices = 0;

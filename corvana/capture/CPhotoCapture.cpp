@@ -156,6 +156,15 @@ QImage CPhotoCapture::NewestFrame() const
     return m_pWindowless ? m_pWindowless->NewestFrame() : QImage();
 }
 
+bool CPhotoCapture::IsPreviewing() const
+{
+    if (!m_pGraph)
+        return false;
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(m_pGraph.get(), &state, nullptr, 0);
+    return state == GST_STATE_PLAYING;
+}
+
 int CPhotoCapture::PreviewFramesPresented() const
 {
     return m_pWindowless ? m_pWindowless->FramesPresented() : 0;

@@ -38,6 +38,8 @@ public:
 
     QImage NewestFrame() const;
     int PreviewFramesPresented() const;
+    // The live picture runs (not paused for a shown photo, not stopped).
+    bool IsPreviewing() const;
     // The files written by the last grab (empty when it wrote none).
     QString LastBitmapPath() const { return m_lastBitmap; }
     QString LastPhotoPath() const { return m_lastPhoto; }

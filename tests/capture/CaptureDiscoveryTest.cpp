@@ -198,7 +198,7 @@ TEST_F(FedDevices, ASourceFailingMidRecordingKeepsTheFileAndTheRecorderWorks)
     ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
     ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
     ASSERT_EQ(recorder.Start(), S_OK);
-    QTest::qWait(800);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 0.8; }, 5000));
     EXPECT_EQ(recorder.IsRunning(), 1);
     recorder.Stop();
     EXPECT_NEAR(Probe(recorder.OutputPath()).value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble(),
@@ -222,7 +222,7 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     graph.SetOwnerWindow(&surface);
     ASSERT_EQ(graph.StartPreview(), S_OK);
     ASSERT_EQ(graph.StartRecording(), S_OK);
-    QTest::qWait(700);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.7; }, 5000));
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
     EXPECT_EQ(StreamOfType(Probe(graph.OutputPath()), QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 640);

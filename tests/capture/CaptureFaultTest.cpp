@@ -216,7 +216,7 @@ TEST_F(FullDisk, TheRecordingStopsKeepsWhatWasWrittenAndRecordsAgainOnceThereIsS
 
     ASSERT_TRUE(QFile::remove(Filler()));
     ASSERT_EQ(graph.StartRecording(), S_OK);
-    QTest::qWait(1000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.0; }, 5000));
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
     EXPECT_TRUE(QFile::exists(broken));

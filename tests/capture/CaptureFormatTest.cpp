@@ -139,7 +139,7 @@ TEST_F(FedDevices, AJpegOnlyWebcamPreviewsGrabsAndRecords)
     EXPECT_EQ(delivered->Get(), std::make_pair(QStringLiteral("image/jpeg"), QSize(640, 480)));
     EXPECT_EQ(surface.lastFrame.size(), surface.ClientSize());
     ASSERT_EQ(graph.StartRecording(), S_OK);
-    QTest::qWait(1500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.5; }, 5000));
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
     const QJsonObject probe = Probe(graph.OutputPath());

@@ -109,7 +109,7 @@ TEST(AudioRecorder, StateMachineStartTwiceStopIdleAndReleaseWhileRunning)
     EXPECT_EQ(recorder.Start(), S_OK);
     EXPECT_EQ(recorder.Start(), S_OK);
     EXPECT_EQ(recorder.IsRunning(), 1);
-    QTest::qWait(1000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 1.0; }, 5000));
     // Closing while recording finishes the file instead of cutting it off.
     recorder.ReleaseAll();
     EXPECT_EQ(recorder.IsRunning(), 0);
@@ -193,7 +193,7 @@ TEST(CaptureGraph, StateMachine)
     const int before = static_cast<int>(FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv")).size());
     EXPECT_EQ(graph.StartRecording(), S_OK);
     EXPECT_EQ(graph.StartRecording(), S_FALSE);  // already recording: still one file
-    QTest::qWait(1000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.0; }, 5000));
     // Closing while recording finishes the file.
     graph.CloseInterfaces();
     EXPECT_EQ(graph.IsRecording(), 0);
@@ -207,7 +207,7 @@ TEST(CaptureGraph, StateMachine)
     graph.SetOwnerWindow(&surface);
     ASSERT_EQ(graph.StartPreview(), S_OK);
     EXPECT_EQ(graph.StartRecording(), S_OK);
-    QTest::qWait(500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.5; }, 5000));
     graph.StopRecording();
     graph.SetOwnerWindow(&surface);
     EXPECT_EQ(graph.StartPreview(), S_OK);
@@ -230,9 +230,10 @@ TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
 
     // Frozen: nothing more reaches the surface until Run.
     EXPECT_EQ(photo.m_pControl->Pause(), S_OK);
-    QTest::qWait(100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !photo.IsPreviewing(); }, 3000));
+    QCoreApplication::processEvents();
     const int frozenAt = surface.frames;
-    QTest::qWait(400);
+    QCoreApplication::processEvents();
     EXPECT_EQ(surface.frames, frozenAt);
     const QImage shown = surface.lastFrame;
 

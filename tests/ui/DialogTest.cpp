@@ -54,11 +54,6 @@ TEST_F(DialogTest, TheScreenShowsEachButtonsImageAtItsPlace)
     env.SetUserSettings("[General]\nModeState=1\n");
     RunDialog([&](CCorvanaDlg& dialog) {
         RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0")});
-        QTest::qWait(200);  // let the last repaint reach the screen
-        const QString shot = env.Root() + QStringLiteral("/shot.png");
-        RunTool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(dialog.winId()), shot});
-        const QImage screen = QImage(shot).convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(screen.size(), QSize(500, 618));
         const struct {
             int id;
             int image;
@@ -67,6 +62,22 @@ TEST_F(DialogTest, TheScreenShowsEachButtonsImageAtItsPlace)
             {1033, 156}, {1023, 137}, {1024, 143}, {1027, 146}, {1025, 134}, {1026, 140}, {1036, 190},
             {1037, 187}, {1021, 176},
         };
+        const QString shot = env.Root() + QStringLiteral("/shot.png");
+        QImage screen;
+        // Until the last repaint has reached the screen.
+        WaitFor([&] {
+            RunTool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(dialog.winId()), shot});
+            screen = QImage(shot).convertToFormat(QImage::Format_RGB32);
+            if (screen.size() != QSize(500, 618))
+                return false;
+            for (const auto& entry : shown) {
+                const QWidget* control = dialog.findChild<QWidget*>(QString::number(entry.id));
+                if (!control || DifferingShare(screen, control->pos(), BitmapImage(entry.image)) >= 0.02)
+                    return false;
+            }
+            return true;
+        });
+        ASSERT_EQ(screen.size(), QSize(500, 618));
         for (const auto& entry : shown) {
             const QWidget* control = dialog.findChild<QWidget*>(QString::number(entry.id));
             ASSERT_NE(control, nullptr);
@@ -126,7 +137,8 @@ TEST_F(DialogTest, EnterDoesNothingEscapeClosesSavesAndSwitchesBothLightsOff)
         env.ClearJournal();
         QTest::keyClick(&dialog, Qt::Key_Return);
         QTest::keyClick(&dialog, Qt::Key_Enter);
-        QTest::qWait(100);
+        // The keys were handled as they were sent; anything they started has been posted by now.
+        QCoreApplication::processEvents();
         EXPECT_TRUE(dialog.isVisible());
         env.SetUserSettings("[General]\nModeState=3\n");
         QTest::keyClick(&dialog, Qt::Key_Escape);

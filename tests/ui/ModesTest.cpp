@@ -106,7 +106,11 @@ TEST_F(ModesTest, RecordTwiceInEachRecordingModeMakesOneFinishedFileListedAndSel
             const qsizetype before = JournalSize();
             Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
             ASSERT_TRUE(WaitFor([&] { return dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched(); }));
-            QTest::qWait(1500);  // the length of the recording
+            // The length of the recording, as written.
+            ASSERT_TRUE(WaitFor([&] {
+                return (entry.mode == MediaMode::Video ? CCaptureGraph::Instance().RecordedSeconds()
+                                                       : CAudioRecorder::Instance().RecordedSeconds()) >= 1.5;
+            }));
             Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
             ASSERT_TRUE(WaitFor([&] { return !dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched(); }));
 
@@ -129,8 +133,7 @@ TEST_F(ModesTest, SwitchingModesDuringARecordingStopsItFirst)
 {
     WithDialog(0, [&](CCorvanaDlg& dialog) {
         Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
-        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
-        QTest::qWait(800);
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().RecordedSeconds() >= 0.8; }));
         const qsizetype before = JournalSize();
         Click(dialog.Button(CCorvanaDlg::IDC_CONFERENCE));
         ASSERT_TRUE(WaitFor([&] { return dialog.Mode() == MediaMode::Conference; }));
@@ -181,9 +184,11 @@ TEST_F(ModesTest, PhotoGrabKeepsTheUsersBitmapsAndShowsAndResumes)
                                             QStringLiteral("1")});
         ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 1; }));
         EXPECT_EQ(CProgramState::ShownPhotoIndex, 0);
+        EXPECT_TRUE(WaitFor([] { return !CPhotoCapture::Instance().IsPreviewing(); })) << "the live picture kept running";
+        QCoreApplication::processEvents();
         const quint64 frozen = dialog.Preview()->FramesPresented();
-        QTest::qWait(500);
-        EXPECT_EQ(dialog.Preview()->FramesPresented(), frozen) << "the live picture kept running";
+        QCoreApplication::processEvents();
+        EXPECT_EQ(dialog.Preview()->FramesPresented(), frozen) << "a frame was painted over the photo";
         // Play on the same photo returns to the live picture.
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
         ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 0; }));
@@ -195,8 +200,7 @@ TEST_F(ModesTest, LockDuringAConferenceRecordingStopsItAndUnlockRestores)
 {
     WithDialog(1, [&](CCorvanaDlg& dialog) {
         Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
-        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().IsRunning() == 1; }));
-        QTest::qWait(800);
+        ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().RecordedSeconds() >= 0.8; }));
         const qsizetype before = JournalSize();
         auto screensaver = [](const char* active) {
             RunTool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=signal"),
