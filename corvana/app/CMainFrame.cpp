@@ -80,6 +80,7 @@ void CMainFrame::OpenMainDialog()
     m_hook.RemoveKeyboardHook();
     {
         CCorvanaDlg dialog;
+        dialog.SetCloseRequested(&CMainFrame::IsClosing);
         SetModeLED(1);
         dialog.exec();
     }

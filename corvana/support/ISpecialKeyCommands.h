@@ -1,5 +1,5 @@
 #pragma once
-#include "library/MediaMode.h"
+#include "support/MediaMode.h"
 
 namespace corvana {
 

@@ -1,18 +1,17 @@
 #include "ui/CCorvanaDlg.h"
 
-#include "app/CAboutDlg.h"
-#include "app/CMainFrame.h"
-#include "app/CSettingsStore.h"
 #include "capture/CaptureEngine.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
+#include "support/CSettingsStore.h"
 #include "support/CSpecialKeys.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"
 #include "support/SpeakerVolume.h"
 #include "support/WindowMessages.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CCaptureObjects.h"
 #include "ui/CHoverButton.h"
 #include "ui/CPicture.h"
@@ -273,7 +272,7 @@ void CCorvanaDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // A close request that arrived while the dialog was being set up closes it at once.
-    if (CMainFrame::IsClosing())
+    if (m_closeRequested && m_closeRequested())
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }
 

@@ -1,13 +1,14 @@
 #pragma once
-#include "library/MediaMode.h"
 #include "support/CKeyboardHook.h"
 #include "support/ISpecialKeyCommands.h"
+#include "support/MediaMode.h"
 #include "ui/IRecordingView.h"
 
 #include <QDialog>
 #include <QPixmap>
 #include <QRect>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -59,6 +60,9 @@ public:
 
     // Whether any top-level window of the dialog class is open (the main dialog or About).
     static bool IsAnyOpen();
+    // Asked once the dialog is shown: a close request that came in while it was being set up
+    // closes it at once.
+    void SetCloseRequested(std::function<bool()> closeRequested) { m_closeRequested = std::move(closeRequested); }
 
     MediaMode Mode() const;
     CHoverButton* Button(int id) const;
@@ -149,6 +153,7 @@ private:
     std::unique_ptr<CRecordingControl> m_recording;
     std::unique_ptr<CPlaybackControl> m_playback;
     int m_volumeBitmap = 0;
+    std::function<bool()> m_closeRequested;
     bool m_initialised = false;
     bool m_destroyed = false;
     bool m_dragging = false;

@@ -1,6 +1,6 @@
 #pragma once
 #include "capture/CaptureFailure.h"
-#include "library/MediaMode.h"
+#include "support/MediaMode.h"
 
 #include <QString>
 #include <functional>

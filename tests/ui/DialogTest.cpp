@@ -1,16 +1,16 @@
 // The main dialog in this process on the session's display: layout, restored mode, keys,
 // closing, session changes over D-Bus and the lights in the controller journal.
-#include "app/CAboutDlg.h"
-#include "app/CSettingsStore.h"
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
 #include "library/CMediaListBox.h"
+#include "res/Bitmaps.h"
+#include "support/CSettingsStore.h"
+#include "ui/CAboutDlg.h"
 #include "ui/CCorvanaDlg.h"
 #include "ui/CHoverButton.h"
 #include "ui/CPreviewArea.h"
-#include "res/Bitmaps.h"
 
 #include <QScreen>
 #include <QTimer>

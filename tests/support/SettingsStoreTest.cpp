@@ -1,7 +1,7 @@
 // The stored mode, the machine's array-microphone statement and version text, read from real
 // files in a private configuration tree, including broken ones.
-#include "app/CSettingsStore.h"
 #include "TestEnvironment.h"
+#include "support/CSettingsStore.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

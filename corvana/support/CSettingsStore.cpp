@@ -1,4 +1,4 @@
-#include "app/CSettingsStore.h"
+#include "support/CSettingsStore.h"
 
 #include "support/Logging.h"
 

@@ -1,7 +1,7 @@
-#include "app/CAboutDlg.h"
+#include "ui/CAboutDlg.h"
 
-#include "app/CSettingsStore.h"
 #include "res/Bitmaps.h"
+#include "support/CSettingsStore.h"
 
 #include <QGridLayout>
 #include <QLabel>
