@@ -1,8 +1,10 @@
 #include "ui/CHoverButton.h"
 
+#include "res/ArtStyle.h"
 #include "res/Bitmaps.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,7 +12,7 @@ namespace corvana {
 
 CHoverButton::CHoverButton(QWidget* parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover, false);
     // Moves with no button held light the hover image again after a press ended elsewhere.
     setMouseTracking(true);
@@ -90,6 +92,25 @@ void CHoverButton::paintEvent(QPaintEvent*)
     const QPixmap& image = chosen.isNull() ? m_imageNormal : chosen;
     if (!image.isNull())
         painter.drawPixmap(QPointF(0, 0), image);
+    if (hasFocus()) {
+        // The keyboard's place: an accent ring inside the outline, like the hover edge but
+        // inset, so it reads on every face including pressed and disabled.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(ArtStyle::Colour(ArtStyle::kAccent), 1.5, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 2.5, 2.5);
+    }
+}
+
+void CHoverButton::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat())
+            animateClick();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void CHoverButton::enterEvent(QEnterEvent* event)

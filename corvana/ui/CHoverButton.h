@@ -5,7 +5,8 @@
 namespace corvana {
 
 // A push button drawn from its own images: normal, hover, pressed (also shown while latched or
-// pushed by the program) and disabled, chosen in that order of precedence.
+// pushed by the program) and disabled, chosen in that order of precedence. Reached by Tab only,
+// so a click never takes the focus away from where the keyboard left it.
 class CHoverButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -35,6 +36,8 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    // Space (the base class) and Enter press a focused button; other keys go on to the dialog.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     const QPixmap& ImageFor(Face face) const;
