@@ -15,6 +15,7 @@ pkgs=(
   mpv ffmpeg socat psmisc procps lsof bc
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base
+  qt6-l10n-tools qt6-tools-dev
 )
 missing=()
 for p in "${pkgs[@]}"; do

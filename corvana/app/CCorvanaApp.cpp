@@ -12,7 +12,10 @@
 #include "support/WindowMessages.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QLocale>
 #include <QSocketNotifier>
+#include <QTranslator>
 
 #include <X11/Xlib.h>
 
@@ -137,6 +140,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral(CORVANA_DESKTOP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
+    LoadTranslation();
 
     int result = 0;
     {
@@ -164,6 +168,26 @@ int CCorvanaApp::Main(int argc, char* argv[])
     GstRuntime::Shutdown();
     ExitInstance();
     return result;
+}
+
+QString CCorvanaApp::TranslationsFolder()
+{
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/translations");
+    if (QFileInfo(installed).isDir())
+        return QFileInfo(installed).canonicalFilePath();
+    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/translations");
+}
+
+bool CCorvanaApp::LoadTranslation()
+{
+    // Owned by the application object, so it lives exactly as long as the texts it serves.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale::system(), QStringLiteral("corvana"), QStringLiteral("_"), TranslationsFolder())) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 } // namespace corvana

@@ -26,7 +26,7 @@ constexpr unsigned kAltDownFlags = 0x20;  // a press with Alt held
 CMainFrame::CMainFrame()
 {
     setObjectName(QStringLiteral("CorvanaClass"));
-    setWindowTitle(QStringLiteral("Corvana"));
+    setWindowTitle(QCoreApplication::translate("CMainFrame", "Corvana"));
     setAttribute(Qt::WA_DontShowOnScreen);
     m_hook.InstallKeyboardHook(this);
 }

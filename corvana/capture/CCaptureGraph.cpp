@@ -15,6 +15,7 @@
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -142,12 +143,12 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = DeviceState::NoCamera;
-        CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
+        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No video capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     m_nDeviceState = DeviceState::CameraFound;
     if (choice.noAudioDevice) {
-        CaptureNotifier::Tell(QStringLiteral("No Audio capture device was detected."));
+        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No Audio capture device was detected."));
         return Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     m_nVideoDevices = choice.videoDevices;

@@ -14,6 +14,7 @@
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,7 +50,7 @@ bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString&
         index);
     if (choice.noVideoDevice) {
         m_nDeviceState = DeviceState::NoCamera;
-        CaptureNotifier::Tell(QStringLiteral("No video capture device was detected."));
+        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No video capture device was detected."));
         return false;
     }
     if (!choice.found)

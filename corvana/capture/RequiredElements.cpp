@@ -5,6 +5,7 @@
 #include "capture/GstRuntime.h"
 #include "support/Logging.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 namespace corvana {
@@ -57,10 +58,10 @@ bool RequiredElements::Check(const QStringList& factories)
     if (missing.isEmpty())
         return true;
     const QStringList packages = MissingPackages(factories);
-    const QString text = (missing.size() == 1 ? QStringLiteral("The GStreamer element %1 needed for capture is missing.")
-                                               : QStringLiteral("The GStreamer elements %1 needed for capture are missing."))
+    const QString text = (missing.size() == 1 ? QCoreApplication::translate("Capture", "The GStreamer element %1 needed for capture is missing.")
+                                               : QCoreApplication::translate("Capture", "The GStreamer elements %1 needed for capture are missing."))
                              .arg(missing.join(QStringLiteral(", ")))
-                         + (packages.size() == 1 ? QStringLiteral(" Install the Debian package %1.") : QStringLiteral(" Install the Debian packages %1."))
+                         + (packages.size() == 1 ? QCoreApplication::translate("Capture", " Install the Debian package %1.") : QCoreApplication::translate("Capture", " Install the Debian packages %1."))
                                .arg(packages.join(QStringLiteral(" ")));
     CORVANA_DEBUG_LINE(lcCapture, text);
     static bool reported = false;

@@ -5,6 +5,7 @@
 #include "library/MediaFolders.h"
 #include "support/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -18,8 +19,10 @@ namespace corvana {
 
 namespace {
 
-const QString kConfirmText = QStringLiteral("Cancel the file?");
-const QString kInUseText = QStringLiteral("This file is used by other application");
+const char* const kConfirmText = QT_TRANSLATE_NOOP("CMediaListBox", "Cancel the file?");
+const char* const kInUseText = QT_TRANSLATE_NOOP("CMediaListBox", "This file is used by other application");
+
+QString Translated(const char* text) { return QCoreApplication::translate("CMediaListBox", text); }
 
 // Ascending without regard to case; names that differ only in case are distinct files here and
 // keep a stable order.
@@ -115,14 +118,14 @@ std::optional<CMediaListBox::Target> CMediaListBox::SelectedTarget() const
 
 bool CMediaListBox::ConfirmDelete()
 {
-    return ShowMessageBox(this, kConfirmText, QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel)
+    return ShowMessageBox(this, Translated(kConfirmText), QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 
 void CMediaListBox::ReportRemoveFailure(const QString& path, int error)
 {
     const QString reason = QString::fromStdString(std::generic_category().message(error));
-    ShowMessageBox(this, QStringLiteral("Cannot delete %1.\n%2.").arg(path, reason),
+    ShowMessageBox(this, QCoreApplication::translate("CMediaListBox", "Cannot delete %1.\n%2.").arg(path, reason),
                    QMessageBox::Warning);
 }
 
@@ -164,7 +167,7 @@ void CMediaListBox::OnListDelete()
     if (ConfirmDelete()) {
         ExclusiveFile file(target->path);
         if (!file.IsHeld()) {
-            ShowMessageBox(this, kInUseText, QMessageBox::Warning);
+            ShowMessageBox(this, Translated(kInUseText), QMessageBox::Warning);
         } else if (const int error = file.Remove(); error != 0) {
             ReportRemoveFailure(target->path, error);
             return;
@@ -185,7 +188,7 @@ void CMediaListBox::OnRButtonDown(const QPoint& globalPos)
         " font-family: 'DejaVu Sans'; font-size: 9pt; padding: 2px; }"
         "QMenu::item { padding: 3px 18px; }"
         "QMenu::item:selected { background: #2bb3a3; color: #101214; }"));
-    QAction* remove = popup.addAction(QStringLiteral("delete"));
+    QAction* remove = popup.addAction(QCoreApplication::translate("CMediaListBox", "delete"));
     if (popup.exec(globalPos) == remove)
         OnListDelete();
 }

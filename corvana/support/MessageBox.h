@@ -4,9 +4,9 @@
 
 namespace corvana {
 
-// A modal message box as the program shows them: caption "Corvana" unless another is given.
+// A modal message box as the program shows them: caption "Corvana" (translated) unless another is given.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                           const QString& caption = QStringLiteral("Corvana"));
+                                           const QString& caption = QString());
 
 } // namespace corvana

@@ -3,6 +3,7 @@
 #include "res/Bitmaps.h"
 #include "support/CSettingsStore.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -16,18 +17,28 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 {
     // The About box shares the dialog class name, so a second start sees a dialog open.
     setObjectName(QStringLiteral("CorvanaDlg"));
-    setWindowTitle(QStringLiteral("About Corvana"));
+    setWindowTitle(QCoreApplication::translate("CAboutDlg", "About Corvana"));
     setWindowIcon(ProgramIcon());
 
     auto* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon().pixmap(32, 32));
-    auto* name = new QLabel(QStringLiteral("Corvana Version"), this);
+    icon->setAccessibleName(QCoreApplication::translate("CAboutDlg", "Corvana icon"));
+    icon->setAccessibleDescription(QCoreApplication::translate("CAboutDlg", "The program's icon."));
+    auto* name = new QLabel(QCoreApplication::translate("CAboutDlg", "Corvana Version"), this);
+    name->setAccessibleName(name->text());
+    name->setAccessibleDescription(QCoreApplication::translate("CAboutDlg", "The program's name."));
     m_version = new QLabel(this);
     m_version->setObjectName(QStringLiteral("1037"));
     m_version->setTextFormat(Qt::PlainText);
     m_version->setText(CSettingsStore::LoadVersion());
-    auto* notice = new QLabel(QStringLiteral("Copyright (C) Tessaly. All rights reserved."), this);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    m_version->setAccessibleName(QCoreApplication::translate("CAboutDlg", "Version"));
+    m_version->setAccessibleDescription(QCoreApplication::translate("CAboutDlg", "The version of this Corvana."));
+    auto* notice = new QLabel(QCoreApplication::translate("CAboutDlg", "Copyright (C) Tessaly. All rights reserved."), this);
+    notice->setAccessibleName(QCoreApplication::translate("CAboutDlg", "Copyright"));
+    notice->setAccessibleDescription(notice->text());
+    auto* ok = new QPushButton(QCoreApplication::translate("CAboutDlg", "OK"), this);
+    ok->setAccessibleName(ok->text());
+    ok->setAccessibleDescription(QCoreApplication::translate("CAboutDlg", "Closes this box."));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

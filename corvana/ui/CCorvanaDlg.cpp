@@ -39,24 +39,38 @@ struct ButtonLayout {
     QPoint position;
     int normal, hover, pressed, disabled;
     const char* caption;
+    const char* description;
 };
 
 // Positions relative to the dialog's top-left corner; each button takes its normal image's size.
 // The images are given in this order.
 constexpr ButtonLayout kButtons[] = {
-    {CCorvanaDlg::IDC_EXIT, {462, 6}, 150, 151, 149, 0, "Exit"},
-    {CCorvanaDlg::IDC_PLAY, {52, 406}, 137, 138, 139, 0, "Play"},
-    {CCorvanaDlg::IDC_RECORD, {316, 406}, 140, 141, 142, 195, "Record"},
-    {CCorvanaDlg::IDC_PREVIOUS, {140, 406}, 143, 144, 145, 0, "Previous"},
-    {CCorvanaDlg::IDC_NEXT, {258, 406}, 134, 135, 136, 0, "Next"},
-    {CCorvanaDlg::IDC_STOP, {198, 406}, 146, 147, 133, 0, "Stop"},
-    {CCorvanaDlg::IDC_SOLO, {406, 156}, 159, 160, 161, 196, "Solo"},
-    {CCorvanaDlg::IDC_CONFERENCE, {406, 216}, 153, 154, 155, 0, "Conference"},
-    {CCorvanaDlg::IDC_VIDEO, {406, 276}, 162, 163, 152, 0, "Video Record"},
-    {CCorvanaDlg::IDC_PHOTO, {406, 336}, 156, 157, 158, 0, "Photo Grab"},
-    {CCorvanaDlg::IDC_ABOUT, {412, 120}, 174, 175, 173, 0, "ABOUT"},
-    {CCorvanaDlg::IDC_VOLUME_UP, {386, 400}, 190, 191, 186, 0, "Volume up"},
-    {CCorvanaDlg::IDC_VOLUME_DOWN, {386, 424}, 187, 188, 189, 0, "Volume down"},
+    {CCorvanaDlg::IDC_EXIT, {462, 6}, 150, 151, 149, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Exit"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Closes the window; Corvana keeps waiting for the special keys.")},
+    {CCorvanaDlg::IDC_PLAY, {52, 406}, 137, 138, 139, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Play"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Plays the selected file, or shows the selected photo.")},
+    {CCorvanaDlg::IDC_RECORD, {316, 406}, 140, 141, 142, 195, QT_TRANSLATE_NOOP("CCorvanaDlg", "Record"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Starts or stops recording in the current mode, or takes a photo.")},
+    {CCorvanaDlg::IDC_PREVIOUS, {140, 406}, 143, 144, 145, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Previous"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Selects the previous file; held down, lowers the volume.")},
+    {CCorvanaDlg::IDC_NEXT, {258, 406}, 134, 135, 136, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Next"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Selects the next file; held down, raises the volume.")},
+    {CCorvanaDlg::IDC_STOP, {198, 406}, 146, 147, 133, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Stop"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Stops playing or recording.")},
+    {CCorvanaDlg::IDC_SOLO, {406, 156}, 159, 160, 161, 196, QT_TRANSLATE_NOOP("CCorvanaDlg", "Solo"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Records one speaker with the microphone.")},
+    {CCorvanaDlg::IDC_CONFERENCE, {406, 216}, 153, 154, 155, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Conference"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Records a meeting of several speakers.")},
+    {CCorvanaDlg::IDC_VIDEO, {406, 276}, 162, 163, 152, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Video Record"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Records video from the camera.")},
+    {CCorvanaDlg::IDC_PHOTO, {406, 336}, 156, 157, 158, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Photo Grab"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Takes photos with the camera.")},
+    {CCorvanaDlg::IDC_ABOUT, {412, 120}, 174, 175, 173, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "ABOUT"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Shows the version and the copyright.")},
+    {CCorvanaDlg::IDC_VOLUME_UP, {386, 400}, 190, 191, 186, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Volume up"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Raises the speaker volume.")},
+    {CCorvanaDlg::IDC_VOLUME_DOWN, {386, 424}, 187, 188, 189, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Volume down"),
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Lowers the speaker volume.")},
 };
 
 constexpr int kSkinBitmapId = 148;
@@ -99,7 +113,7 @@ CCorvanaDlg::CCorvanaDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint), m_picture(std::make_unique<CPicture>())
 {
     setObjectName(QStringLiteral("CorvanaDlg"));
-    setWindowTitle(QStringLiteral("Corvana"));
+    setWindowTitle(QCoreApplication::translate("CCorvanaDlg", "Corvana"));
     setWindowIcon(ProgramIcon());
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The template's size until the skin sets the real one.
@@ -122,16 +136,37 @@ void CCorvanaDlg::CreateControls()
     for (const ButtonLayout& layout : kButtons) {
         auto* button = new CHoverButton(this);
         button->setObjectName(QString::number(layout.id));
-        button->setToolTip(QString::fromLatin1(layout.caption));
-        button->setAccessibleName(QString::fromLatin1(layout.caption));
+        const QString caption = QCoreApplication::translate("CCorvanaDlg", layout.caption);
+        button->setToolTip(caption);
+        button->setAccessibleName(caption);
+        button->setAccessibleDescription(QCoreApplication::translate("CCorvanaDlg", layout.description));
         m_buttons[layout.id] = button;
     }
     m_volumeLevel = new QLabel(this);
     m_volumeLevel->setObjectName(QString::number(IDC_VOLUME_LEVEL));
+    m_volumeLevel->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Volume"));
+    m_volumeLevel->setAccessibleDescription(
+        QCoreApplication::translate("CCorvanaDlg", "The speaker volume, shown in eight steps."));
     m_preview = new CPreviewArea(this);
     m_preview->setObjectName(QString::number(IDC_PREVIEW));
+    m_preview->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Preview"));
+    m_preview->setAccessibleDescription(
+        QCoreApplication::translate("CCorvanaDlg", "The camera's picture, or the photo being shown."));
     m_fileList = new CMediaListBox(this);
     m_fileList->setObjectName(QString::number(IDC_LIST));
+    m_fileList->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Files"));
+    m_fileList->setAccessibleDescription(
+        QCoreApplication::translate("CCorvanaDlg", "The files of the current mode. A double click plays one, Delete removes it."));
+    // The keyboard starts in the list, as before the buttons could take the focus, so Enter
+    // presses nothing until Tab has reached a button; Tab then walks the buttons from the modes
+    // down to the transport, the volume and the title strip.
+    QWidget* previous = m_fileList;
+    for (int id : {IDC_SOLO, IDC_CONFERENCE, IDC_VIDEO, IDC_PHOTO, IDC_PLAY, IDC_PREVIOUS, IDC_STOP, IDC_NEXT,
+                   IDC_RECORD, IDC_VOLUME_UP, IDC_VOLUME_DOWN, IDC_ABOUT, IDC_EXIT}) {
+        setTabOrder(previous, Button(id));
+        previous = Button(id);
+    }
+    m_fileList->setFocus();
     // The list sits in a recessed frame of the skin: dark like it, with the accent for selection.
     m_fileList->setStyleSheet(QStringLiteral(
         "QListWidget { background: #131518; color: #d3d8df; border: 1px solid #111316;"
@@ -197,7 +232,7 @@ void CCorvanaDlg::OnSize()
         return;
     m_skinBitmap = LoadBitmap(kSkinBitmapId);
     if (m_skinBitmap.isNull()) {
-        ShowMessageBox(this, QStringLiteral("Error loading bitmap"), QMessageBox::NoIcon);
+        ShowMessageBox(this, QCoreApplication::translate("CCorvanaDlg", "Error loading bitmap"), QMessageBox::NoIcon);
         return;
     }
     m_skinSize = m_skinBitmap.deviceIndependentSize().toSize();

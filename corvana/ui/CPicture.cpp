@@ -24,9 +24,11 @@ namespace corvana {
 
 namespace {
 
-const QString kCaption = QStringLiteral("CPicture Error");
-const QString kNoMemoryText = QStringLiteral("Can not allocate enough memory\t");
-const QString kUnsupportedText = QStringLiteral("IPicture interface is not supported\t");
+const char* const kCaption = QT_TRANSLATE_NOOP("CPicture", "CPicture Error");
+const char* const kNoMemoryText = QT_TRANSLATE_NOOP("CPicture", "Can not allocate enough memory\t");
+const char* const kUnsupportedText = QT_TRANSLATE_NOOP("CPicture", "IPicture interface is not supported\t");
+
+QString Translated(const char* text) { return QCoreApplication::translate("CPicture", text); }
 
 constexpr int kHimetricPerInch = 2540;
 constexpr int kDefaultDpi = 96;
@@ -108,7 +110,7 @@ void CPicture::ShowError(const QString& text) const
     if (g_quiet)
         return;
     QWidget* owner = m_owner ? m_owner.data() : QApplication::activeWindow();
-    ShowMessageBox(owner, text, QMessageBox::Critical, QMessageBox::Ok, kCaption);
+    ShowMessageBox(owner, text, QMessageBox::Critical, QMessageBox::Ok, Translated(kCaption));
 }
 
 bool CPicture::Load(const QString& path)
@@ -123,16 +125,16 @@ bool CPicture::Load(const QString& path)
     const UniqueFd file = LongPath::Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     struct stat info {};
     if (!file || ::fstat(file.Get(), &info) != 0) {
-        ShowError(QStringLiteral("Cannot open %1.\n%2.").arg(path, SystemErrorText(errno)));
+        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(path, SystemErrorText(errno)));
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        ShowError(QStringLiteral("Cannot open %1.\n%2.").arg(path, SystemErrorText(S_ISDIR(info.st_mode) ? EISDIR : EINVAL)));
+        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(path, SystemErrorText(S_ISDIR(info.st_mode) ? EISDIR : EINVAL)));
         return false;
     }
     m_dataSize = info.st_size;
     if (info.st_size > kMaxFileBytes) {
-        ShowError(kNoMemoryText);
+        ShowError(Translated(kNoMemoryText));
         return false;
     }
 
@@ -142,12 +144,12 @@ bool CPicture::Load(const QString& path)
         try {
             buffer.resize(qsizetype(info.st_size));
         } catch (const std::bad_alloc&) {
-            ShowError(kNoMemoryText);
+            ShowError(Translated(kNoMemoryText));
             return false;
         }
         qint64 count = 0;
         if (!ReadWhole(file.Get(), buffer, &count)) {
-            ShowError(QStringLiteral("Cannot read %1.\n%2.").arg(path, SystemErrorText(errno)));
+            ShowError(QCoreApplication::translate("CPicture", "Cannot read %1.\n%2.").arg(path, SystemErrorText(errno)));
             return false;
         }
         if (count > 0)
@@ -176,7 +178,7 @@ bool CPicture::LoadFromMemory(const char* data, qint64 size)
     if (!data || size <= 0)
         return true;
     if (size > kMaxFileBytes) {
-        ShowError(kNoMemoryText);
+        ShowError(Translated(kNoMemoryText));
         return false;
     }
 
@@ -193,20 +195,20 @@ bool CPicture::LoadFromMemory(const char* data, qint64 size)
     // Refuse a picture that only claims to be enormous before anything is allocated for it.
     const QSize declared = reader.size();
     if (declared.isValid() && qint64(declared.width()) * declared.height() * 4 > kMaxPictureBytes) {
-        ShowError(kNoMemoryText);
+        ShowError(Translated(kNoMemoryText));
         return false;
     }
 
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         if (reader.error() == QImageReader::UnsupportedFormatError && IsPictureWithoutDecoder(bytes)) {
-            ShowError(kUnsupportedText);
+            ShowError(Translated(kUnsupportedText));
             return false;
         }
         return true;
     }
     if (qint64(image.width()) * image.height() * 4 > kMaxPictureBytes) {
-        ShowError(kNoMemoryText);
+        ShowError(Translated(kNoMemoryText));
         return false;
     }
     const QImage::Format drawable = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;

@@ -8,6 +8,7 @@
 #include "ui/ICaptureObjects.h"
 #include "ui/IRecordingView.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -40,7 +41,7 @@ bool IsCameraFailure(CaptureFailure failure)
 
 QString KeptIn(const QString& path)
 {
-    return path.isEmpty() ? QString() : QStringLiteral(" What was recorded until then is kept in %1.").arg(path);
+    return path.isEmpty() ? QString() : QCoreApplication::translate("CRecordingControl", " What was recorded until then is kept in %1.").arg(path);
 }
 
 } // namespace
@@ -325,43 +326,42 @@ void CRecordingControl::TellCameraFailure(const CaptureOutcome& outcome)
 
 QString CRecordingControl::FailureText(const CaptureOutcome& outcome, MediaMode mode, bool whileRecording)
 {
-    const QString stopped = QStringLiteral("The recording stopped");
     switch (outcome.failure) {
     case CaptureFailure::None:
         return {};
     case CaptureFailure::NoMicrophone:
-        return QStringLiteral("No microphone was found. Connect a microphone and press Record again.");
+        return QCoreApplication::translate("CRecordingControl", "No microphone was found. Connect a microphone and press Record again.");
     case CaptureFailure::NoCamera:
-        return QStringLiteral("No camera was found. Connect a webcam and choose the mode again.");
+        return QCoreApplication::translate("CRecordingControl", "No camera was found. Connect a webcam and choose the mode again.");
     case CaptureFailure::MissingCodec:
         return outcome.detail.isEmpty()
-                   ? QStringLiteral("A codec needed for recording is missing.")
-                   : QStringLiteral("A codec needed for recording is missing. Install the Debian package %1.").arg(outcome.detail);
+                   ? QCoreApplication::translate("CRecordingControl", "A codec needed for recording is missing.")
+                   : QCoreApplication::translate("CRecordingControl", "A codec needed for recording is missing. Install the Debian package %1.").arg(outcome.detail);
     case CaptureFailure::FolderNotWritable:
-        return QStringLiteral("The folder %1 cannot be written to, so nothing could be recorded.").arg(QDir::toNativeSeparators(outcome.detail));
+        return QCoreApplication::translate("CRecordingControl", "The folder %1 cannot be written to, so nothing could be recorded.").arg(QDir::toNativeSeparators(outcome.detail));
     case CaptureFailure::DiskFull:
-        return whileRecording ? stopped + QStringLiteral(" because the disk is full.") + KeptIn(outcome.detail)
-                              : QStringLiteral("The disk is full, so nothing could be recorded.");
+        return whileRecording ? QCoreApplication::translate("CRecordingControl", "The recording stopped because the disk is full.") + KeptIn(outcome.detail)
+                              : QCoreApplication::translate("CRecordingControl", "The disk is full, so nothing could be recorded.");
     case CaptureFailure::WriteFailed:
-        return whileRecording ? stopped + QStringLiteral(" because its file could not be written.") + KeptIn(outcome.detail)
-                              : QStringLiteral("The file could not be written, so nothing could be recorded.");
+        return whileRecording ? QCoreApplication::translate("CRecordingControl", "The recording stopped because its file could not be written.") + KeptIn(outcome.detail)
+                              : QCoreApplication::translate("CRecordingControl", "The file could not be written, so nothing could be recorded.");
     case CaptureFailure::MicrophoneBusy:
-        return QStringLiteral("The microphone is in use by another program, or access to it was refused.");
+        return QCoreApplication::translate("CRecordingControl", "The microphone is in use by another program, or access to it was refused.");
     case CaptureFailure::CameraBusy:
-        return QStringLiteral("The camera is in use by another program, or access to it was refused. "
+        return QCoreApplication::translate("CRecordingControl", "The camera is in use by another program, or access to it was refused. "
                               "Close the other program and choose the mode again.");
     case CaptureFailure::MicrophoneLost:
-        return stopped + QStringLiteral(" because the microphone stopped working.") + KeptIn(outcome.detail);
+        return QCoreApplication::translate("CRecordingControl", "The recording stopped because the microphone stopped working.") + KeptIn(outcome.detail);
     case CaptureFailure::CameraLost:
-        return whileRecording ? stopped + QStringLiteral(" because the camera stopped working.") + KeptIn(outcome.detail)
-                              : QStringLiteral("The camera stopped working. Connect it again and choose the mode again.");
+        return whileRecording ? QCoreApplication::translate("CRecordingControl", "The recording stopped because the camera stopped working.") + KeptIn(outcome.detail)
+                              : QCoreApplication::translate("CRecordingControl", "The camera stopped working. Connect it again and choose the mode again.");
     case CaptureFailure::Other:
         break;
     }
     if (mode == MediaMode::Photo)
-        return QStringLiteral("The photo could not be taken.");
-    return whileRecording ? stopped + QStringLiteral(" because of an error.") + KeptIn(outcome.detail)
-                          : QStringLiteral("The recording could not be started.");
+        return QCoreApplication::translate("CRecordingControl", "The photo could not be taken.");
+    return whileRecording ? QCoreApplication::translate("CRecordingControl", "The recording stopped because of an error.") + KeptIn(outcome.detail)
+                          : QCoreApplication::translate("CRecordingControl", "The recording could not be started.");
 }
 
 void CRecordingControl::RemoveGrabIntermediates()
