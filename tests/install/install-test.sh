@@ -31,6 +31,7 @@ check "libquillon from the moved tree" grep -q "libquillon.so.1 => $root/bin/../
 check "libveskolib from the moved tree" grep -q "libveskolib.so => $root/" <<<"$libs"
 check "no RPATH into the build folder" bash -c "! readelf -d '$bin' '$root'/lib/libquillon.so.1 | grep -F '$build'"
 check "player key bindings beside the binary" test -f "$root/bin/../share/corvana/mpv-input.conf"
+check "German catalogue beside the binary" test -f "$root/bin/../share/corvana/translations/corvana_de.qm"
 
 rc=0; out=$(run --version 2>"$work/err") || rc=$?
 check "--version exits 0" test "$rc" -eq 0

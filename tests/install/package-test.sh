@@ -25,7 +25,7 @@ for package in mpv gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer
 done
 
 contents=$(dpkg -c "$deb")
-for path in usr/bin/corvana "usr/lib(/[^/ ]+)?/libquillon.so.1" "usr/lib(/[^/ ]+)?/libveskolib.so" usr/share/corvana/mpv-input.conf \
+for path in usr/bin/corvana "usr/lib(/[^/ ]+)?/libquillon.so.1" "usr/lib(/[^/ ]+)?/libveskolib.so" usr/share/corvana/mpv-input.conf usr/share/corvana/translations/corvana_de.qm \
             etc/xdg/autostart/$id.desktop usr/share/applications/$id.desktop \
             usr/share/metainfo/$id.metainfo.xml usr/share/man/man1/corvana.1 \
             usr/share/icons/hicolor/256x256/apps/$id.png; do
