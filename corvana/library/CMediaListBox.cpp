@@ -180,7 +180,7 @@ void CMediaListBox::OnRButtonDown(const QPoint& globalPos)
 {
     if (GetCurSel() < 0)
         return;
-    QMenu popup(QStringLiteral("Delete"), this);
+    QMenu popup(QCoreApplication::translate("CMediaListBox", "Delete"), this);
     popup.setObjectName(QStringLiteral("Delete"));
     // Drawn like the list it belongs to rather than in the desktop's style.
     popup.setStyleSheet(QStringLiteral(

@@ -214,6 +214,10 @@
         <source>delete</source>
         <translation>löschen</translation>
     </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
 </context>
 <context>
     <name>CPicture</name>
