@@ -52,9 +52,9 @@ constexpr ButtonLayout kButtons[] = {
     {CCorvanaDlg::IDC_RECORD, {316, 406}, 140, 141, 142, 195, QT_TRANSLATE_NOOP("CCorvanaDlg", "Record"),
      QT_TRANSLATE_NOOP("CCorvanaDlg", "Starts or stops recording in the current mode, or takes a photo.")},
     {CCorvanaDlg::IDC_PREVIOUS, {140, 406}, 143, 144, 145, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Previous"),
-     QT_TRANSLATE_NOOP("CCorvanaDlg", "Selects the previous file; held down, lowers the volume.")},
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Goes to the previous file.")},
     {CCorvanaDlg::IDC_NEXT, {258, 406}, 134, 135, 136, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Next"),
-     QT_TRANSLATE_NOOP("CCorvanaDlg", "Selects the next file; held down, raises the volume.")},
+     QT_TRANSLATE_NOOP("CCorvanaDlg", "Goes to the next file.")},
     {CCorvanaDlg::IDC_STOP, {198, 406}, 146, 147, 133, 0, QT_TRANSLATE_NOOP("CCorvanaDlg", "Stop"),
      QT_TRANSLATE_NOOP("CCorvanaDlg", "Stops playing or recording.")},
     {CCorvanaDlg::IDC_SOLO, {406, 156}, 159, 160, 161, 196, QT_TRANSLATE_NOOP("CCorvanaDlg", "Solo"),
@@ -156,10 +156,11 @@ void CCorvanaDlg::CreateControls()
     m_fileList->setObjectName(QString::number(IDC_LIST));
     m_fileList->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Files"));
     m_fileList->setAccessibleDescription(
-        QCoreApplication::translate("CCorvanaDlg", "The files of the current mode. A double click plays one, Delete removes it."));
-    // The keyboard starts in the list, as before the buttons could take the focus, so Enter
-    // presses nothing until Tab has reached a button; Tab then walks the buttons from the modes
-    // down to the transport, the volume and the title strip.
+        QCoreApplication::translate("CCorvanaDlg",
+                                    "The files of the current mode. A double click plays one, Delete removes it."));
+    // The keyboard starts in the list, not on a button, so Enter presses nothing until Tab has
+    // reached one; Tab then walks the buttons from the modes down to the transport, the volume
+    // and the title strip.
     QWidget* previous = m_fileList;
     for (int id : {IDC_SOLO, IDC_CONFERENCE, IDC_VIDEO, IDC_PHOTO, IDC_PLAY, IDC_PREVIOUS, IDC_STOP, IDC_NEXT,
                    IDC_RECORD, IDC_VOLUME_UP, IDC_VOLUME_DOWN, IDC_ABOUT, IDC_EXIT}) {

@@ -79,16 +79,16 @@
         <translation>Zurück</translation>
     </message>
     <message>
-        <source>Selects the previous file; held down, lowers the volume.</source>
-        <translation>Wählt die vorige Datei; gedrückt gehalten, wird es leiser.</translation>
+        <source>Goes to the previous file.</source>
+        <translation>Geht zur vorigen Datei.</translation>
     </message>
     <message>
         <source>Next</source>
         <translation>Weiter</translation>
     </message>
     <message>
-        <source>Selects the next file; held down, raises the volume.</source>
-        <translation>Wählt die nächste Datei; gedrückt gehalten, wird es lauter.</translation>
+        <source>Goes to the next file.</source>
+        <translation>Geht zur nächsten Datei.</translation>
     </message>
     <message>
         <source>Stop</source>
