@@ -15,7 +15,7 @@ pkgs=(
   mpv ffmpeg socat psmisc procps lsof bc
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base
-  qt6-l10n-tools qt6-tools-dev
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
 )
 missing=()
 for p in "${pkgs[@]}"; do

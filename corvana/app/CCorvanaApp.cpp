@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
@@ -178,15 +179,28 @@ QString CCorvanaApp::TranslationsFolder()
     return QStringLiteral(CORVANA_BUILD_DATA_DIR "/translations");
 }
 
-bool CCorvanaApp::LoadTranslation()
+namespace {
+
+bool InstallCatalogue(const QString& name, const QString& folder)
 {
     // Owned by the application object, so it lives exactly as long as the texts it serves.
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QLocale::system(), QStringLiteral("corvana"), QStringLiteral("_"), TranslationsFolder())) {
+    if (!translator->load(QLocale::system(), name, QStringLiteral("_"), folder)) {
         delete translator;
         return false;
     }
     QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+} // namespace
+
+bool CCorvanaApp::LoadTranslation()
+{
+    if (!InstallCatalogue(QStringLiteral("corvana"), TranslationsFolder()))
+        return false;
+    // Qt's own texts, the message boxes' standard buttons among them, from the system's Qt.
+    InstallCatalogue(QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     return true;
 }
 
