@@ -16,14 +16,14 @@ namespace corvana {
 
 namespace {
 
-bool HandToRunningPlayer(const QString& path)
+// Writes one command to the running player; false when none listens on the socket.
+bool SendCommand(const QJsonValue& command)
 {
     QLocalSocket socket;
     socket.connectToServer(CMediaPlayer::IpcSocketPath());
     if (!socket.waitForConnected(300))
         return false;
-    const QJsonObject command{{QStringLiteral("command"), QJsonArray{QStringLiteral("loadfile"), path}}};
-    socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
+    socket.write(QJsonDocument(QJsonObject{{QStringLiteral("command"), command}}).toJson(QJsonDocument::Compact) + '\n');
     const bool written = socket.waitForBytesWritten(300);
     socket.disconnectFromServer();
     return written;
@@ -45,9 +45,14 @@ QString CMediaPlayer::InputConfigPath()
     return QStringLiteral(CORVANA_BUILD_DATA_DIR "/mpv-input.conf");
 }
 
+bool CMediaPlayer::PressKeys(const char* chord)
+{
+    return SendCommand(QJsonArray{QStringLiteral("keypress"), QLatin1String(chord)});
+}
+
 bool CMediaPlayer::Open(const QString& path)
 {
-    if (HandToRunningPlayer(path))
+    if (SendCommand(QJsonArray{QStringLiteral("loadfile"), path}))
         return true;
     const QStringList arguments{
         QStringLiteral("--x11-name=%1").arg(QLatin1String(kWindowClass)),

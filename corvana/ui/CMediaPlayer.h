@@ -12,6 +12,9 @@ public:
 
     // Plays the file; false when no player could be reached or started.
     static bool Open(const QString& path);
+    // Has the running player act on the chord ("ctrl+p") as its input configuration binds it,
+    // through the IPC socket; false when no player took the request.
+    static bool PressKeys(const char* chord);
 
     static QString IpcSocketPath();
     static QString InputConfigPath();
