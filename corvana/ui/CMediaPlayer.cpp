@@ -29,6 +29,14 @@ bool SendCommand(const QJsonValue& command)
     return written;
 }
 
+QString DataFilePath(const QString& name)
+{
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/") + name;
+    if (QFileInfo::exists(installed))
+        return QFileInfo(installed).canonicalFilePath();
+    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/") + name;
+}
+
 } // namespace
 
 QString CMediaPlayer::IpcSocketPath()
@@ -38,11 +46,12 @@ QString CMediaPlayer::IpcSocketPath()
 
 QString CMediaPlayer::InputConfigPath()
 {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/mpv-input.conf");
-    if (QFileInfo::exists(installed))
-        return QFileInfo(installed).canonicalFilePath();
-    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/mpv-input.conf");
+    return DataFilePath(QStringLiteral("mpv-input.conf"));
+}
+
+QString CMediaPlayer::EndOfFileScriptPath()
+{
+    return DataFilePath(QStringLiteral("mpv-end-of-file.lua"));
 }
 
 bool CMediaPlayer::PressKeys(const char* chord)
@@ -52,13 +61,20 @@ bool CMediaPlayer::PressKeys(const char* chord)
 
 bool CMediaPlayer::Open(const QString& path)
 {
-    if (SendCommand(QJsonArray{QStringLiteral("loadfile"), path}))
+    // The handed file plays, as one on the command line does, even in a stopped or paused player.
+    const QJsonObject load{{QStringLiteral("name"), QStringLiteral("loadfile")},
+                           {QStringLiteral("url"), path},
+                           {QStringLiteral("options"), QStringLiteral("pause=no")}};
+    if (SendCommand(load))
         return true;
     const QStringList arguments{
         QStringLiteral("--x11-name=%1").arg(QLatin1String(kWindowClass)),
         QStringLiteral("--input-conf=%1").arg(InputConfigPath()),
         QStringLiteral("--input-ipc-server=%1").arg(IpcSocketPath()),
         QStringLiteral("--force-window=yes"),
+        // mpv would quit at the end of the file: it stays, stopped at the start as after Stop.
+        QStringLiteral("--keep-open=yes"),
+        QStringLiteral("--script=%1").arg(EndOfFileScriptPath()),
         QStringLiteral("--no-terminal"),
         // Everything after this is a file, even a name that starts with a dash.
         QStringLiteral("--"),
