@@ -10,7 +10,7 @@ pkgs=(
   libasound2-dev libasound2-plugins alsa-utils
   libx11-dev libxi-dev libxtst-dev
   libgtest-dev googletest
-  xvfb xauth openbox xdotool x11-utils wmctrl imagemagick
+  xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data wmctrl imagemagick
   dbus dbus-x11 pulseaudio pulseaudio-utils
   mpv ffmpeg socat psmisc procps lsof bc
   fonts-dejavu-core

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace corvana {
@@ -24,10 +24,44 @@ struct XFreer {
     void operator()(void* data) const { XFree(data); }
 };
 
-DisplayPtr OpenDisplay()
-{
-    return DisplayPtr(XOpenDisplay(nullptr));
-}
+// A private connection to the X server. Other programs' windows can vanish between two of its
+// requests; the errors that causes are ignored instead of ending the process.
+class Connection {
+public:
+    Connection() : m_display(XOpenDisplay(nullptr)), m_previous(XSetErrorHandler(&Ignore)) {}
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection()
+    {
+        if (m_display)
+            XSync(m_display.get(), False);
+        XSetErrorHandler(m_previous);
+    }
+    Display* get() const { return m_display.get(); }
+    explicit operator bool() const { return m_display != nullptr; }
+
+private:
+    static int Ignore(Display*, XErrorEvent*) { return 0; }
+
+    DisplayPtr m_display;
+    XErrorHandler m_previous;
+};
+
+// While it lasts no other client is served, so nobody can move the focus.
+class ServerGrab {
+public:
+    explicit ServerGrab(Display* display) : m_display(display) { XGrabServer(display); }
+    ServerGrab(const ServerGrab&) = delete;
+    ServerGrab& operator=(const ServerGrab&) = delete;
+    ~ServerGrab()
+    {
+        XUngrabServer(m_display);
+        XFlush(m_display);
+    }
+
+private:
+    Display* m_display;
+};
 
 // The 32-bit items of a window property of the given type.
 template <typename Item>
@@ -96,11 +130,33 @@ bool HasWindowType(Display* display, Window window, Atom wanted)
     return std::find(types.begin(), types.end(), wanted) != types.end();
 }
 
+// Key strokes go to the focus window: true when that is the window or one inside it.
+bool HoldsFocus(Display* display, Window window)
+{
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(display, &focus, &revertTo);
+    const Window root = DefaultRootWindow(display);
+    while (focus != None && focus != PointerRoot && focus != root) {
+        if (focus == window)
+            return true;
+        Window rootReturn = 0;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, focus, &rootReturn, &parent, &children, &count))
+            return false;
+        std::unique_ptr<Window, XFreer> owned(children);
+        focus = parent;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindWindowByClass(const char* name)
 {
-    DisplayPtr display = OpenDisplay();
+    Connection display;
     if (!display)
         return std::nullopt;
     for (Window window : ClientWindows(display.get()))
@@ -111,7 +167,7 @@ std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindWindowByClass(cons
 
 std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindDesktopWindow()
 {
-    DisplayPtr display = OpenDisplay();
+    Connection display;
     if (!display)
         return std::nullopt;
     const Atom desktop = XInternAtom(display.get(), "_NET_WM_WINDOW_TYPE_DESKTOP", True);
@@ -125,41 +181,37 @@ std::optional<CDesktopWindows::WindowId> CDesktopWindows::FindDesktopWindow()
 
 bool CDesktopWindows::ActivateWindow(WindowId window)
 {
-    DisplayPtr display = OpenDisplay();
+    Connection display;
     if (!display)
         return false;
     Display* dpy = display.get();
     const Window root = DefaultRootWindow(dpy);
-    const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
     if (!ReadWindowList(dpy, root, "_NET_CLIENT_LIST").empty()) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
-        event.xclient.message_type = active;
+        event.xclient.message_type = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
         event.xclient.format = 32;
         event.xclient.data.l[0] = 2;  // a pager-like request, which window managers honour
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        XSync(dpy, False);
-        // Keys sent next must reach this window: wait (briefly) until the manager has switched.
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            const std::vector<Window> activeNow = ReadWindowList(dpy, root, "_NET_ACTIVE_WINDOW");
-            if (!activeNow.empty() && activeNow.front() == window)
-                break;
-            struct timespec pause {0, 10 * 1000 * 1000};
-            nanosleep(&pause, nullptr);
-        }
     } else {
         XRaiseWindow(dpy, window);
         XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
     }
     XSync(dpy, False);
+    const auto deadline = std::chrono::steady_clock::now() + kActivationBound;
+    while (!HoldsFocus(dpy, window)) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return true;
 }
 
-bool CDesktopWindows::SendKeys(std::span<const ScanKey> keys)
+bool CDesktopWindows::SendKeys(WindowId window, std::span<const SymbolKey> keys)
 {
-    DisplayPtr display = OpenDisplay();
+    Connection display;
     if (!display)
         return false;
     int eventBase = 0;
@@ -168,13 +220,9 @@ bool CDesktopWindows::SendKeys(std::span<const ScanKey> keys)
     int minor = 0;
     if (!XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor))
         return false;
-    for (const ScanKey& key : keys) {
-        // For the plain keys sent here the evdev code equals the set-1 scan code; X adds 8.
-        const unsigned int keycode = key.scanCode + 8u;
-        XTestFakeKeyEvent(display.get(), keycode, key.release ? False : True, CurrentTime);
-    }
-    XSync(display.get(), False);
-    return true;
+    // The focus is checked and the keys typed without anyone in between who could move it.
+    ServerGrab grab(display.get());
+    return HoldsFocus(display.get(), window) && CXTestKeyboard(display.get()).Type(keys);
 }
 
 } // namespace corvana

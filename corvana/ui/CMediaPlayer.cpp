@@ -16,17 +16,25 @@ namespace corvana {
 
 namespace {
 
-bool HandToRunningPlayer(const QString& path)
+// Writes one command to the running player; false when none listens on the socket.
+bool SendCommand(const QJsonValue& command)
 {
     QLocalSocket socket;
     socket.connectToServer(CMediaPlayer::IpcSocketPath());
     if (!socket.waitForConnected(300))
         return false;
-    const QJsonObject command{{QStringLiteral("command"), QJsonArray{QStringLiteral("loadfile"), path}}};
-    socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
+    socket.write(QJsonDocument(QJsonObject{{QStringLiteral("command"), command}}).toJson(QJsonDocument::Compact) + '\n');
     const bool written = socket.waitForBytesWritten(300);
     socket.disconnectFromServer();
     return written;
+}
+
+QString DataFilePath(const QString& name)
+{
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/") + name;
+    if (QFileInfo::exists(installed))
+        return QFileInfo(installed).canonicalFilePath();
+    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/") + name;
 }
 
 } // namespace
@@ -38,22 +46,35 @@ QString CMediaPlayer::IpcSocketPath()
 
 QString CMediaPlayer::InputConfigPath()
 {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/mpv-input.conf");
-    if (QFileInfo::exists(installed))
-        return QFileInfo(installed).canonicalFilePath();
-    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/mpv-input.conf");
+    return DataFilePath(QStringLiteral("mpv-input.conf"));
+}
+
+QString CMediaPlayer::EndOfFileScriptPath()
+{
+    return DataFilePath(QStringLiteral("mpv-end-of-file.lua"));
+}
+
+bool CMediaPlayer::PressKeys(const char* chord)
+{
+    return SendCommand(QJsonArray{QStringLiteral("keypress"), QLatin1String(chord)});
 }
 
 bool CMediaPlayer::Open(const QString& path)
 {
-    if (HandToRunningPlayer(path))
+    // The handed file plays, as one on the command line does, even in a stopped or paused player.
+    const QJsonObject load{{QStringLiteral("name"), QStringLiteral("loadfile")},
+                           {QStringLiteral("url"), path},
+                           {QStringLiteral("options"), QStringLiteral("pause=no")}};
+    if (SendCommand(load))
         return true;
     const QStringList arguments{
         QStringLiteral("--x11-name=%1").arg(QLatin1String(kWindowClass)),
         QStringLiteral("--input-conf=%1").arg(InputConfigPath()),
         QStringLiteral("--input-ipc-server=%1").arg(IpcSocketPath()),
         QStringLiteral("--force-window=yes"),
+        // mpv would quit at the end of the file: it stays, stopped at the start as after Stop.
+        QStringLiteral("--keep-open=yes"),
+        QStringLiteral("--script=%1").arg(EndOfFileScriptPath()),
         QStringLiteral("--no-terminal"),
         // Everything after this is a file, even a name that starts with a dash.
         QStringLiteral("--"),

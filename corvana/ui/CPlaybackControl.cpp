@@ -3,6 +3,7 @@
 #include "capture/CPhotoCapture.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
+#include "support/Logging.h"
 #include "ui/CCorvanaDlg.h"
 #include "ui/CMediaPlayer.h"
 #include "ui/CPicture.h"
@@ -14,9 +15,13 @@
 
 namespace corvana {
 
-const PlayerKeySequence CPlaybackControl::PlayPauseKeys = {{{0x1D, false}, {0x19, false}, {0x19, true}, {0x1D, true}}};
-const PlayerKeySequence CPlaybackControl::StopKeys = {{{0x1D, false}, {0x1F, false}, {0x1F, true}, {0x1D, true}}};
-const PlayerKeySequence CPlaybackControl::CloseKeys = {{{0x38, false}, {0x3E, false}, {0x3E, true}, {0x38, true}}};
+// By key symbol rather than key position, so that every keyboard layout gives the player these keys.
+const PlayerKeySequence CPlaybackControl::PlayPauseKeys = {
+    {{{"Control_L", false}, {"p", false}, {"p", true}, {"Control_L", true}}}, "ctrl+p"};
+const PlayerKeySequence CPlaybackControl::StopKeys = {
+    {{{"Control_L", false}, {"s", false}, {"s", true}, {"Control_L", true}}}, "ctrl+s"};
+const PlayerKeySequence CPlaybackControl::CloseKeys = {
+    {{{"Alt_L", false}, {"F4", false}, {"F4", true}, {"Alt_L", true}}}, "alt+f4"};
 
 CPlaybackControl::CPlaybackControl(CCorvanaDlg& dialog) : m_dialog(dialog) {}
 
@@ -27,8 +32,12 @@ std::optional<CDesktopWindows::WindowId> CPlaybackControl::FindPlayerWindow() co
 
 void CPlaybackControl::SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys)
 {
-    CDesktopWindows::ActivateWindow(window);
-    CDesktopWindows::SendKeys(keys);
+    // Keys reach whichever window has the focus: they are typed only while the player has it.
+    if (CDesktopWindows::ActivateWindow(window) && CDesktopWindows::SendKeys(window, keys.keys))
+        return;
+    qCDebug(lcUi) << "no keys could be typed into the media player;" << keys.chord << "goes over its socket";
+    if (!CMediaPlayer::PressKeys(keys.chord))
+        qCDebug(lcUi) << "the media player did not take" << keys.chord;
 }
 
 bool CPlaybackControl::ClosePlayerIfRunning()

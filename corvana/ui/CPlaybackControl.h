@@ -11,8 +11,12 @@ namespace corvana {
 
 class CCorvanaDlg;
 
-// Four key records: press and release of a modifier around a key, sent in one go.
-using PlayerKeySequence = std::array<ScanKey, 4>;
+// Four key records by key symbol: press and release of a modifier around a key, sent in one go.
+// The chord is the same keys as the player's input configuration names them.
+struct PlayerKeySequence {
+    std::array<SymbolKey, 4> keys;
+    const char* chord;
+};
 
 // Play, Previous, Next and the list's double click: recordings go to the system's media player,
 // photos are shown in the preview area over the paused live picture.
