@@ -42,11 +42,6 @@ quint32 U32(const QByteArray& bytes, int offset)
     return qFromLittleEndian<quint32>(bytes.constData() + offset);
 }
 
-quint16 U16(const QByteArray& bytes, int offset)
-{
-    return qFromLittleEndian<quint16>(bytes.constData() + offset);
-}
-
 } // namespace
 
 TEST(AudioRecorder, WritesWmaAtTheProfilesRatesForTheTimeBetweenStartAndStop)
@@ -251,21 +246,9 @@ TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
     ASSERT_GE(bytes.size(), 54);
     EXPECT_EQ(bytes.left(2), QByteArray("BM"));
     EXPECT_EQ(U32(bytes, 2), static_cast<quint32>(bytes.size()));
-    EXPECT_EQ(U16(bytes, 6), 0);
-    EXPECT_EQ(U16(bytes, 8), 0);
-    EXPECT_EQ(U32(bytes, 10), 54u);
-    EXPECT_EQ(U32(bytes, 14), 40u);
-    EXPECT_EQ(static_cast<qint32>(U32(bytes, 18)), 1024);
-    EXPECT_EQ(static_cast<qint32>(U32(bytes, 22)), 768);  // positive: bottom-up rows
-    EXPECT_EQ(U16(bytes, 26), 1);
-    EXPECT_EQ(U16(bytes, 28), 32);
-    EXPECT_EQ(U32(bytes, 30), 0u);
     EXPECT_EQ(bytes.size(), 14 + 40 + 1024 * 768 * 4);
-    // Bottom-up: the file's first pixel row is the frame's last row (B, G, R, x).
-    const QRgb lastRowFirst = shown.pixel(0, 767);
-    EXPECT_EQ(static_cast<uchar>(bytes[54]), qBlue(lastRowFirst));
-    EXPECT_EQ(static_cast<uchar>(bytes[55]), qGreen(lastRowFirst));
-    EXPECT_EQ(static_cast<uchar>(bytes[56]), qRed(lastRowFirst));
+    // Positive height: bottom-up rows, which the comparison with the shown frame checks.
+    EXPECT_EQ(static_cast<qint32>(U32(bytes, 22)), 768);
     const QImage fromBitmap(bitmap);
     ASSERT_FALSE(fromBitmap.isNull());
     EXPECT_LT(MeanDifference(shown, fromBitmap), 0.5);

@@ -5,14 +5,12 @@
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
 #include "library/CMediaListBox.h"
-#include "res/Bitmaps.h"
 #include "support/CSettingsStore.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CCorvanaDlg.h"
 #include "ui/CHoverButton.h"
 #include "ui/CPreviewArea.h"
 
-#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -34,58 +32,6 @@ class DialogTest : public ::testing::Test {
 protected:
     TestEnvironment env;
 };
-
-// Share of pixels that differ by more than a little between the screen and an image.
-double DifferingShare(const QImage& screen, const QPoint& at, const QImage& image)
-{
-    int differing = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb a = screen.pixel(at.x() + x, at.y() + y);
-            const QRgb b = image.pixel(x, y);
-            if (std::abs(qRed(a) - qRed(b)) > 8 || std::abs(qGreen(a) - qGreen(b)) > 8 || std::abs(qBlue(a) - qBlue(b)) > 8)
-                ++differing;
-        }
-    return static_cast<double>(differing) / (image.width() * image.height());
-}
-
-TEST_F(DialogTest, TheScreenShowsEachButtonsImageAtItsPlace)
-{
-    env.SetUserSettings("[General]\nModeState=1\n");
-    RunDialog([&](CCorvanaDlg& dialog) {
-        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0")});
-        const struct {
-            int id;
-            int image;
-        } shown[] = {
-            {1028, 150}, {1029, 174}, {1030, 159}, {1031, 155} /* pushed: its pressed image */, {1032, 162},
-            {1033, 156}, {1023, 137}, {1024, 143}, {1027, 146}, {1025, 134}, {1026, 140}, {1036, 190},
-            {1037, 187}, {1021, 176},
-        };
-        const QString shot = env.Root() + QStringLiteral("/shot.png");
-        QImage screen;
-        // Until the last repaint has reached the screen.
-        WaitFor([&] {
-            RunTool(QStringLiteral("import"), {QStringLiteral("-window"), QString::number(dialog.winId()), shot});
-            screen = QImage(shot).convertToFormat(QImage::Format_RGB32);
-            if (screen.size() != QSize(500, 618))
-                return false;
-            for (const auto& entry : shown) {
-                const QWidget* control = dialog.findChild<QWidget*>(QString::number(entry.id));
-                if (!control || DifferingShare(screen, control->pos(), BitmapImage(entry.image)) >= 0.02)
-                    return false;
-            }
-            return true;
-        });
-        ASSERT_EQ(screen.size(), QSize(500, 618));
-        for (const auto& entry : shown) {
-            const QWidget* control = dialog.findChild<QWidget*>(QString::number(entry.id));
-            ASSERT_NE(control, nullptr);
-            EXPECT_LT(DifferingShare(screen, control->pos(), BitmapImage(entry.image)), 0.02)
-                << "control " << entry.id << " does not show image " << entry.image;
-        }
-    });
-}
 
 TEST_F(DialogTest, FirstOpeningWithoutArrayMicrophoneIsConference)
 {
