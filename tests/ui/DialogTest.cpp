@@ -1,15 +1,13 @@
-// The main dialog in this process on the session's display: layout, restored mode, keys,
-// closing, session changes over D-Bus and the lights in the controller journal.
+// The main dialog in this process on the session's display: restored mode, keys, closing, the
+// buttons' faces and the lights in the controller journal.
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
-#include "library/CMediaListBox.h"
 #include "support/CSettingsStore.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CCorvanaDlg.h"
 #include "ui/CHoverButton.h"
-#include "ui/CPreviewArea.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -33,23 +31,6 @@ protected:
     TestEnvironment env;
 };
 
-TEST_F(DialogTest, FirstOpeningWithoutArrayMicrophoneIsConference)
-{
-    env.SetMachineSettings("[General]\nArrayMic=0\n");
-    TestEnvironment::WriteFile(env.MediaFolder(QStringLiteral("AudioConference")) + QStringLiteral("070101-000000.wma"), "x");
-    TestEnvironment::WriteFile(env.MediaFolder(QStringLiteral("AudioConference")) + QStringLiteral("061231-235905.wma"), "x");
-    RunDialog([](CCorvanaDlg& dialog) {
-        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
-        EXPECT_FALSE(Button(dialog, 1030)->IsEnabledState());
-        EXPECT_EQ(Button(dialog, 1030)->CurrentFace(), CHoverButton::Face::Disabled);
-        EXPECT_TRUE(Button(dialog, 1031)->IsPushed());
-        EXPECT_TRUE(Button(dialog, 1026)->IsEnabledState());
-        ASSERT_EQ(dialog.List()->GetCount(), 2);
-        EXPECT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), QStringLiteral("070101-000000.wma"));
-    });
-    EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
-}
-
 TEST_F(DialogTest, StoredModeIsRestoredAndBadValuesFallBack)
 {
     const struct {
@@ -58,6 +39,7 @@ TEST_F(DialogTest, StoredModeIsRestoredAndBadValuesFallBack)
         MediaMode mode;
         bool soloEnabled;
     } cases[] = {
+        {"", "ArrayMic=0\n", MediaMode::Conference, false},  // the first opening without the array microphone
         {"ModeState=1\n", "", MediaMode::Conference, true},
         {"ModeState=0\n", "ArrayMic=0\n", MediaMode::Solo, false},
         {"ModeState=4\n", "", MediaMode::Solo, true},
@@ -92,29 +74,6 @@ TEST_F(DialogTest, EnterDoesNothingEscapeClosesSavesAndSwitchesBothLightsOff)
     EXPECT_EQ(dialog.exec(), 2);
     EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
     EXPECT_EQ(env.JournalBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
-}
-
-TEST_F(DialogTest, SessionLockAndUnlockArriveOverDBus)
-{
-    env.SetUserSettings("[General]\nModeState=1\n");
-    RunDialog([&](CCorvanaDlg& dialog) {
-        env.ClearJournal();
-        QFile::remove(env.UserSettings());
-        auto signal = [](const char* value) {
-            RunTool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=signal"),
-                                              QStringLiteral("/org/freedesktop/ScreenSaver"),
-                                              QStringLiteral("org.freedesktop.ScreenSaver.ActiveChanged"),
-                                              QStringLiteral("boolean:%1").arg(QLatin1String(value))});
-        };
-        signal("true");
-        ASSERT_TRUE(WaitFor([&] { return env.JournalBytes().contains(QStringLiteral("D1")); }));
-        EXPECT_EQ(CSettingsStore::LoadModeState(), 1) << "the lock saves the mode";
-        signal("false");
-        ASSERT_TRUE(WaitFor([&] { return env.JournalBytes().contains(QStringLiteral("D0")); }));
-        EXPECT_EQ(env.JournalBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D0")}));
-        EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
-        EXPECT_TRUE(dialog.Preview()->isVisible());
-    });
 }
 
 TEST_F(DialogTest, HoverButtonFacesFollowTheirPrecedence)
