@@ -1,6 +1,6 @@
+#include "Pactl.h"
 #include "support/SpeakerVolume.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -13,15 +13,6 @@
 using namespace corvana;
 
 namespace {
-
-std::optional<QString> Pactl(const QStringList& arguments)
-{
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), arguments);
-    if (!pactl.waitForFinished(10000) || pactl.exitStatus() != QProcess::NormalExit || pactl.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(pactl.readAllStandardOutput());
-}
 
 // The sound server's own reading of the speakers, independent of the code under test.
 std::optional<std::uint32_t> SinkVolume()
