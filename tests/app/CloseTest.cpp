@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -65,11 +64,7 @@ protected:
     QPoint OpenDialog()
     {
         m_resident = StartCorvana();
-        EXPECT_TRUE(WaitFor([&] {
-            QLocalSocket probe;
-            probe.connectToServer(env.RuntimeDir() + QStringLiteral("/corvana.socket"));
-            return probe.waitForConnected(200);
-        }));
+        EXPECT_TRUE(WaitForListener(env.RuntimeDir() + QStringLiteral("/corvana.socket")));
         EXPECT_EQ(RunCorvana(), 0);
         EXPECT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
         return WindowPosition(QStringLiteral("Corvana"));

@@ -31,12 +31,7 @@ protected:
     {
         m_started.push_back(StartCorvana());
         QProcess* resident = m_started.back().get();
-        // Listening, not just a socket file (a dead instance leaves its file behind).
-        EXPECT_TRUE(WaitFor([&] {
-            QLocalSocket probe;
-            probe.connectToServer(SocketPath());
-            return probe.waitForConnected(200);
-        })) << "no instance listening";
+        EXPECT_TRUE(WaitForListener(SocketPath())) << "no instance listening";
         return resident;
     }
 
