@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -65,11 +64,7 @@ protected:
     QPoint OpenDialog()
     {
         m_resident = StartCorvana();
-        EXPECT_TRUE(WaitFor([&] {
-            QLocalSocket probe;
-            probe.connectToServer(env.RuntimeDir() + QStringLiteral("/corvana.socket"));
-            return probe.waitForConnected(200);
-        }));
+        EXPECT_TRUE(WaitForListener(env.RuntimeDir() + QStringLiteral("/corvana.socket")));
         EXPECT_EQ(RunCorvana(), 0);
         EXPECT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }));
         return WindowPosition(QStringLiteral("Corvana"));
@@ -102,23 +97,21 @@ protected:
     std::unique_ptr<QProcess> m_resident;
 };
 
-TEST_F(CloseTest, CloseWithTheContextMenuOpenEndsTheInstanceAtOnce)
+// With the list's context menu open, and with the delete confirmation it leads to.
+TEST_F(CloseTest, CloseWithTheContextMenuOrTheDeleteConfirmationOpenEndsAtOnceAndDeletesNothing)
 {
-    OpenContextMenu(OpenDialog());
-    EXPECT_LT(CloseAndTime(), kEndWithinMs);
-    EXPECT_EQ(LastTwoLightBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
-    EXPECT_TRUE(QFileInfo::exists(env.MediaFolder(QStringLiteral("AudioSolo")) + kKept));
-}
-
-TEST_F(CloseTest, ClosePendingTheDeleteConfirmationDeletesNothing)
-{
-    OpenContextMenu(OpenDialog());
-    RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
-    // The dialog and the "Cancel the file?" box.
-    ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 2; })) << "no confirmation";
-    EXPECT_LT(CloseAndTime(), kEndWithinMs);
-    EXPECT_EQ(LastTwoLightBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
-    EXPECT_TRUE(QFileInfo::exists(env.MediaFolder(QStringLiteral("AudioSolo")) + kKept));
+    for (const bool confirming : {false, true}) {
+        SCOPED_TRACE(confirming ? "confirmation" : "context menu");
+        OpenContextMenu(OpenDialog());
+        if (confirming) {
+            RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return")});
+            // The dialog and the "Cancel the file?" box.
+            ASSERT_TRUE(WaitFor([] { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 2; })) << "no confirmation";
+        }
+        EXPECT_LT(CloseAndTime(), kEndWithinMs);
+        EXPECT_EQ(LastTwoLightBytes(), (QStringList{QStringLiteral("D1"), QStringLiteral("D3")}));
+        EXPECT_TRUE(QFileInfo::exists(env.MediaFolder(QStringLiteral("AudioSolo")) + kKept));
+    }
 }
 
 TEST_F(CloseTest, TerminationSignalWithTheAboutBoxOpenEndsTheInstance)

@@ -1,6 +1,7 @@
 // Discovery rules fed with device lists through the same code that reads the device monitor,
 // the "no devices" messages and states, and a source that fails in the middle of a recording.
 #include "CaptureTestSupport.h"
+#include "MediaProbe.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
@@ -187,10 +188,9 @@ TEST_F(FedDevices, ASourceFailingMidRecordingKeepsTheFileAndTheRecorderWorks)
     ASSERT_EQ(recorder.Start(), S_OK);
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.IsRunning() == 0; }, 5000));
     recorder.Stop();
-    const QJsonObject probe = Probe(broken);
-    EXPECT_EQ(StreamOfType(probe, QStringLiteral("audio")).value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmav2"));
-    const double kept = probe.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble();
-    EXPECT_NEAR(kept, 64 * 1024 / 44100.0, 0.3);
+    const ProbedFile probed = ProbeMedia(broken);
+    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+    EXPECT_NEAR(probed.duration, 64 * 1024 / 44100.0, 0.3);
     EXPECT_GT(DecodeAudio(broken, 8000).size(), 8000u);
 
     Feed({}, {Microphone("Good")});
@@ -201,8 +201,7 @@ TEST_F(FedDevices, ASourceFailingMidRecordingKeepsTheFileAndTheRecorderWorks)
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 0.8; }, 5000));
     EXPECT_EQ(recorder.IsRunning(), 1);
     recorder.Stop();
-    EXPECT_NEAR(Probe(recorder.OutputPath()).value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble(),
-                0.8, 0.3);
+    EXPECT_NEAR(ProbeMedia(recorder.OutputPath()).duration, 0.8, 0.3);
 }
 
 TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
@@ -213,9 +212,9 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     ASSERT_EQ(graph.StartPreview(), S_OK);
     ASSERT_EQ(graph.StartRecording(), S_OK);
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph.IsRecording() == 0; }, 5000));
-    const QJsonObject probe = Probe(graph.OutputPath());
-    EXPECT_EQ(StreamOfType(probe, QStringLiteral("video")).value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmv2"));
-    EXPECT_GT(StreamOfType(probe, QStringLiteral("video")).value(QStringLiteral("nb_read_frames")).toString().toInt(), 5);
+    const ProbedFile probed = ProbeMedia(graph.OutputPath());
+    EXPECT_EQ(probed.video.codec, QStringLiteral("wmv2"));
+    EXPECT_GT(probed.video.frames, 5);
     EXPECT_GT(surface.placeholders, 0);
 
     Feed({Webcam("Good cam")}, {Microphone("Mic")});
@@ -225,5 +224,5 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.7; }, 5000));
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
-    EXPECT_EQ(StreamOfType(Probe(graph.OutputPath()), QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 640);
+    EXPECT_EQ(ProbeMedia(graph.OutputPath()).video.width, 640);
 }

@@ -1,6 +1,7 @@
 // Faults outside the program: an encoder plugin that is not installed (a child process of this
 // binary runs with a plugin set lacking it) and a disk that fills up in the middle of a recording.
 #include "CaptureTestSupport.h"
+#include "MediaProbe.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
@@ -208,7 +209,7 @@ TEST_F(FullDisk, TheRecordingStopsKeepsWhatWasWrittenAndRecordsAgainOnceThereIsS
     // Nothing more can reach a file that failed: the stop does not wait for an end that never comes.
     EXPECT_EQ(debug.Containing(QStringLiteral("recording was not finalised")), 0);
     EXPECT_GT(QFileInfo(broken).size(), 0);
-    EXPECT_EQ(StreamOfType(Probe(broken), QStringLiteral("video")).value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmv2"));
+    EXPECT_EQ(ProbeMedia(broken).video.codec, QStringLiteral("wmv2"));
     // The preview is another pipeline and carries on.
     const int shown = surface.frames;
     EXPECT_TRUE(QTest::qWaitFor([&] { return surface.frames > shown + 2; }, 3000));
@@ -220,7 +221,7 @@ TEST_F(FullDisk, TheRecordingStopsKeepsWhatWasWrittenAndRecordsAgainOnceThereIsS
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
     EXPECT_TRUE(QFile::exists(broken));
-    const QJsonObject probe = Probe(graph.OutputPath());
-    EXPECT_EQ(StreamOfType(probe, QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 640);
-    EXPECT_NEAR(probe.value(QStringLiteral("format")).toObject().value(QStringLiteral("duration")).toString().toDouble(), 1.0, 0.35);
+    const ProbedFile probed = ProbeMedia(graph.OutputPath());
+    EXPECT_EQ(probed.video.width, 640);
+    EXPECT_NEAR(probed.duration, 1.0, 0.35);
 }

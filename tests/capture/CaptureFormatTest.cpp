@@ -1,6 +1,7 @@
 // Cameras that send Motion-JPEG: which form and size each graph asks for, and a webcam offering
 // only JPEG that still previews, grabs and records.
 #include "CaptureTestSupport.h"
+#include "MediaProbe.h"
 
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
@@ -142,11 +143,9 @@ TEST_F(FedDevices, AJpegOnlyWebcamPreviewsGrabsAndRecords)
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.5; }, 5000));
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
-    const QJsonObject probe = Probe(graph.OutputPath());
-    const QJsonObject video = StreamOfType(probe, QStringLiteral("video"));
-    EXPECT_EQ(video.value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmv2"));
-    EXPECT_EQ(video.value(QStringLiteral("width")).toInt(), 640);
-    EXPECT_EQ(video.value(QStringLiteral("height")).toInt(), 480);
-    EXPECT_GT(video.value(QStringLiteral("nb_read_frames")).toString().toInt(), 30);
-    EXPECT_EQ(StreamOfType(probe, QStringLiteral("audio")).value(QStringLiteral("codec_name")).toString(), QStringLiteral("wmav2"));
+    const ProbedFile probed = ProbeMedia(graph.OutputPath());
+    EXPECT_EQ(probed.video.codec, QStringLiteral("wmv2"));
+    EXPECT_EQ(QSize(probed.video.width, probed.video.height), QSize(640, 480));
+    EXPECT_GT(probed.video.frames, 30);
+    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
 }

@@ -9,8 +9,6 @@
 
 #include <QDir>
 #include <QLoggingCategory>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <cmath>
 
@@ -27,24 +25,6 @@ QStringList FilesIn(const QString& subfolder, const QString& pattern)
     for (const QString& name : QDir(Folder(subfolder)).entryList({pattern}, QDir::Files, QDir::Name))
         files << Folder(subfolder) + name;
     return files;
-}
-
-QJsonObject Probe(const QString& path)
-{
-    QProcess process;
-    process.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-                                              QStringLiteral("-show_streams"), QStringLiteral("-show_format"),
-                                              QStringLiteral("-of"), QStringLiteral("json"), path});
-    process.waitForFinished(60000);
-    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-}
-
-QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType)
-{
-    for (const QJsonValue& stream : probe.value(QStringLiteral("streams")).toArray())
-        if (stream.toObject().value(QStringLiteral("codec_type")).toString() == codecType)
-            return stream.toObject();
-    return {};
 }
 
 QString DecodeErrors(const QString& path)

@@ -1,13 +1,12 @@
 #pragma once
 // Shared pieces of the capture tests: a preview surface that records what it was shown, the
-// documents folder of the test run, and ffprobe / ffmpeg readers for the written files.
+// documents folder of the test run, and ffmpeg readers for the written files.
 #include "MessageBoxWatcher.h"
 
 #include "capture/CaptureDevice.h"
 #include "capture/IPreviewSurface.h"
 
 #include <QImage>
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -37,9 +36,6 @@ namespace capturetest {
 // The media folder of a mode under the test's documents folder, e.g. ".../Corvana/Video/".
 QString Folder(const QString& subfolder);
 QStringList FilesIn(const QString& subfolder, const QString& pattern);
-// ffprobe's -show_streams -show_format output (frames counted) as JSON.
-QJsonObject Probe(const QString& path);
-QJsonObject StreamOfType(const QJsonObject& probe, const QString& codecType);
 // What ffmpeg reports as wrong while decoding the whole file (empty for a clean file).
 QString DecodeErrors(const QString& path);
 // The file's audio decoded to mono 16-bit samples at the given rate.

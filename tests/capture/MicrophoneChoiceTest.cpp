@@ -1,6 +1,7 @@
 // Which microphone the device monitor offers, against the private PulseAudio server's real
 // sources; and what discovery does when no device list can be had at all.
 #include "CaptureTestSupport.h"
+#include "Pactl.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
@@ -16,18 +17,10 @@ using namespace capturetest;
 
 namespace {
 
-QString Pactl(const QStringList& arguments)
-{
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), arguments);
-    pactl.waitForFinished(10000);
-    return pactl.exitCode() == 0 ? QString::fromUtf8(pactl.readAllStandardOutput()).trimmed() : QString();
-}
-
 // A source module of the sound server for the life of the object.
 class PulseSource {
 public:
-    explicit PulseSource(const QStringList& arguments) : m_index(Pactl(QStringList{QStringLiteral("load-module")} + arguments)) {}
+    explicit PulseSource(const QStringList& arguments) : m_index(Pactl(QStringList{QStringLiteral("load-module")} + arguments).value_or(QString())) {}
     ~PulseSource()
     {
         if (!m_index.isEmpty())
@@ -54,7 +47,7 @@ class MicrophoneChoice : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") || Pactl({QStringLiteral("info")}).isEmpty())
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") || !Pactl({QStringLiteral("info")}))
             GTEST_SKIP() << "no private PulseAudio server (run under scripts/with-session.sh)";
         qunsetenv("CORVANA_DEVICES");
     }
@@ -93,7 +86,7 @@ TEST_F(MicrophoneChoice, NeverTheMonitorOfAnOutputAndTheDefaultSourceFirst)
                                                    QStringLiteral("freq=1000"), QStringLiteral("volume=0.5"), QStringLiteral("!"),
                                                    QStringLiteral("pulsesink"), QStringLiteral("device=spk")});
     ASSERT_TRUE(tone.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor([] { return !Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")}).isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")}).value_or(QString()).isEmpty(); }, 10000));
     ASSERT_EQ(recorder.CreateGraph(), S_OK);
     ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
     ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);

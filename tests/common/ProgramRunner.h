@@ -1,6 +1,7 @@
 #pragma once
 // Starts the real corvana program in the test's private environment and watches it from outside.
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -81,4 +82,14 @@ inline void RunWhenShown(QWidget& widget, std::function<void()> check)
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
 {
     return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// Until an instance accepts on the socket: a file alone may be a dead instance's leftover.
+inline bool WaitForListener(const QString& socketPath)
+{
+    return WaitFor([&] {
+        QLocalSocket probe;
+        probe.connectToServer(socketPath);
+        return probe.waitForConnected(200);
+    });
 }

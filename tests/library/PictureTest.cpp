@@ -8,7 +8,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -45,38 +44,6 @@ QByteArray Encode(const QImage& image, const char* format)
     QImageWriter writer(&buffer, format);
     EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
     return bytes;
-}
-
-quint32 Crc32(const QByteArray& bytes)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (char c : bytes) {
-        crc ^= quint8(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// The PNG's chunks rewritten: without pHYs, and with IHDR claiming another size (CRC fixed).
-QByteArray RewritePng(const QByteArray& png, bool dropResolution, QSize claimed = {})
-{
-    QByteArray out = png.left(8);
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
-        QByteArray chunk = png.mid(at, length + 12);
-        const QByteArray type = chunk.mid(4, 4);
-        at += length + 12;
-        if (type == "pHYs" && dropResolution)
-            continue;
-        if (type == "IHDR" && claimed.isValid()) {
-            qToBigEndian(quint32(claimed.width()), chunk.data() + 8);
-            qToBigEndian(quint32(claimed.height()), chunk.data() + 12);
-            qToBigEndian(Crc32(chunk.mid(4, length + 4)), chunk.data() + 8 + length);
-        }
-        out += chunk;
-    }
-    return out;
 }
 
 // The JPEG's frame header claiming another size.
@@ -212,19 +179,13 @@ TEST_F(PictureTest, EmptyCorruptAndTruncatedFilesGiveNoPictureAndNoMessage)
 
 TEST_F(PictureTest, PictureClaimingAHugeSizeIsRefusedBeforeDecoding)
 {
-    const QByteArray png = RewritePng(Encode(Quadrants(64, 48), "PNG"), false, QSize(100000, 100000));
-    EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("huge.png"), png)));
+    const QByteArray jpeg = ClaimJpegSize(Encode(Quadrants(64, 48), "JPEG"), 60000, 60000);
+    EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("huge.jpg"), jpeg)));
     EXPECT_EQ(m_boxes.Texts(), QStringList{kNoMemory});
     EXPECT_EQ(m_boxes.Seen().first().caption, QStringLiteral("CPicture Error"));
     EXPECT_EQ(m_boxes.Seen().first().icon, QMessageBox::Critical);
     EXPECT_FALSE(m_picture.m_image.has_value());
-    EXPECT_EQ(m_picture.m_dataSize, png.size());
-
-    m_boxes.Clear();
-    const QByteArray jpeg = ClaimJpegSize(Encode(Quadrants(64, 48), "JPEG"), 60000, 60000);
-    EXPECT_FALSE(m_picture.Load(Write(QStringLiteral("huge.jpg"), jpeg)));
-    EXPECT_EQ(m_boxes.Texts(), QStringList{kNoMemory});
-    EXPECT_FALSE(m_picture.m_image.has_value());
+    EXPECT_EQ(m_picture.m_dataSize, jpeg.size());
 
     m_boxes.Clear();
     CPicture::SetQuiet(true);

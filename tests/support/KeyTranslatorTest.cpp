@@ -29,22 +29,6 @@ void ExpectSequence(const std::vector<Typed>& sequence)
 } // namespace
 
 // X keycodes as the X server under test reports them (evdev code + 8).
-TEST(KeyTranslation, SpecialKeysAreExtendedWithTheNotebookScanCodes)
-{
-    ExpectSequence({
-        {"XF86Launch1", 156, false, {0x01, 0x79}},
-        {"XF86Launch1", 156, true, {0x81, 0x79}},
-        {"XF86AudioPlay", 172, false, {0x01, 0x77}},
-        {"XF86AudioPlay", 172, true, {0x81, 0x77}},
-        {"XF86AudioPrev", 173, false, {0x01, 0x74}},
-        {"XF86AudioPrev", 173, true, {0x81, 0x74}},
-        {"XF86AudioNext", 171, false, {0x01, 0x39}},
-        {"XF86AudioNext", 171, true, {0x81, 0x39}},
-        {"XF86AudioRecord", 175, false, {0x01, 0x08}},
-        {"XF86AudioRecord", 175, true, {0x81, 0x08}},
-    });
-}
-
 TEST(KeyTranslation, AltFlagFollowsEitherAltKey)
 {
     ExpectSequence({

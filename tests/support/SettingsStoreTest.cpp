@@ -75,7 +75,7 @@ TEST_F(SettingsStoreTest, MachineValuesComeFromTheFirstConfigurationFolder)
     EXPECT_EQ(CSettingsStore::LoadArrayMic(), 0);
 }
 
-TEST_F(SettingsStoreTest, VersionOfTwoHundredFiftyFiveBytesIsWholeLongerIsEmpty)
+TEST_F(SettingsStoreTest, VersionIsShownAsWrittenUpToTwoHundredFiftyFiveBytesLongerIsEmpty)
 {
     const QByteArray exact(255, 'v');
     env.SetMachineSettings("[General]\nVersion=" + exact + "\n");
@@ -85,14 +85,9 @@ TEST_F(SettingsStoreTest, VersionOfTwoHundredFiftyFiveBytesIsWholeLongerIsEmpty)
     // Counted in bytes: 128 two-byte characters are 256 bytes.
     env.SetMachineSettings("[General]\nVersion=" + QString(128, QChar(0xE9)).toUtf8() + "\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
+    // Shown as written, commas, semicolons and quotes included.
     env.SetMachineSettings("[General]\nVersion=Corvana 1.0, build 2\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("Corvana 1.0, build 2"));
-}
-
-TEST_F(SettingsStoreTest, VersionIsShownAsWrittenCommasAndSemicolonsIncluded)
-{
-    env.SetMachineSettings("[General]\nVersion=1.0,2\n");
-    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0,2"));
     env.SetMachineSettings("ArrayMic=0\r\nVersion = 1.0;2 \"beta\"\r\n[Other]\nVersion=elsewhere\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0;2 \"beta\""));
 }

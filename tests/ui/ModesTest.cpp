@@ -196,12 +196,13 @@ TEST_F(ModesTest, PhotoGrabKeepsTheUsersBitmapsAndShowsAndResumes)
     });
 }
 
-TEST_F(ModesTest, LockDuringAConferenceRecordingStopsItAndUnlockRestores)
+TEST_F(ModesTest, LockOverDBusDuringAConferenceRecordingStopsItSavesTheModeAndUnlockRestores)
 {
     WithDialog(1, [&](CCorvanaDlg& dialog) {
         Click(dialog.Button(CCorvanaDlg::IDC_RECORD));
         ASSERT_TRUE(WaitFor([] { return CAudioRecorder::Instance().RecordedSeconds() >= 0.8; }));
         const qsizetype before = JournalSize();
+        QFile::remove(env.UserSettings());  // so that the mode found later was saved by the lock
         auto screensaver = [](const char* active) {
             RunTool(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=signal"),
                                                   QStringLiteral("/org/freedesktop/ScreenSaver"),
@@ -222,6 +223,7 @@ TEST_F(ModesTest, LockDuringAConferenceRecordingStopsItAndUnlockRestores)
         ASSERT_TRUE(WaitFor([&] { return JournalSince(env, before).contains(QStringLiteral("D0")); }));
         EXPECT_EQ(dialog.Mode(), MediaMode::Conference);
         EXPECT_TRUE(dialog.Button(CCorvanaDlg::IDC_CONFERENCE)->IsPushed());
+        EXPECT_TRUE(dialog.Preview()->isVisible());
         EXPECT_EQ(dialog.List()->GetCount(), 1);
     });
 }
