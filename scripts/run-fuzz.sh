@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes the photo viewer's decoding from memory under AddressSanitizer for a bounded time.
 #   run-fuzz.sh [BUILD_DIR] [SECONDS]
+# SECONDS defaults to CORVANA_FUZZ_SECONDS, else 60; CI sets a short budget, a longer run is
+# a developer's choice.
 # Decoder warnings on standard error are dropped (-close_fd_mask=2); sanitizer reports still show.
 # Configures a clang build with -DCORVANA_FUZZ=ON in BUILD_DIR, builds the fuzzer and the seed
 # writer, writes a fresh seed corpus and runs libFuzzer. Exits non-zero when the fuzzer finds a
