@@ -32,6 +32,13 @@ stage install-deps bash scripts/install-deps.sh
 # Set on every run, so one CI run does not leave -Werror behind in a developer's build folder.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANA_WERROR="${CORVANA_WERROR:-OFF}" >/dev/null
 stage build bash scripts/build.sh
+# A test without one of the labels would silently miss the runs that choose by label.
+unlabelled=$(ctest --test-dir build -N -LE '^(unit|program|soak|install|fuzz)$' | grep '^ *Test *#' || true)
+if [ -n "$unlabelled" ]; then
+  echo "Tests without a label (see tests/CMakeLists.txt):"
+  echo "$unlabelled"
+  exit 1
+fi
 
 if [ "$sanitize" = 1 ]; then
   # Built while the tests run: they mostly wait on the session, and at the lowest priority the
