@@ -36,7 +36,7 @@ HRESULT CAudioRecorder::CreateGraph()
     m_pGraph = std::make_unique<RecordingPipeline>();
     if (!m_pGraph->IsValid()) {
         m_pGraph.reset();
-        return Fail(E_NOINTERFACE, CaptureFailure::Other);
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::Other);
     }
     return S_OK;
 }
@@ -47,14 +47,14 @@ HRESULT CAudioRecorder::AddCaptureSource(DeviceCategory category, const QString&
         return E_POINTER;
     const DeviceList::Listing devices = DeviceList::Enumerate(category);
     if (!devices)
-        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoMicrophone);
     BoundDevice chosen;
     const HRESULT hr = DiscoveryRules::ChooseAudioSource(*devices, name, chosen);
     if (hr != S_OK)
-        return Fail(hr, CaptureFailure::NoMicrophone);
+        return m_failure.Fail(hr, CaptureFailure::NoMicrophone);
     const HRESULT added = m_pGraph->AddAudioSource(std::move(chosen.element));
     if (Failed(added))
-        return Fail(added, CaptureFailure::Other);
+        return m_failure.Fail(added, CaptureFailure::Other);
     m_pSource = std::make_unique<CaptureDevice>(chosen.device);
     return added;
 }
@@ -75,35 +75,35 @@ HRESULT CAudioRecorder::SetOutputAndRender(const QString& folderName)
     if (!m_pGraph)
         return E_POINTER;
     if (!RequiredElements::Check(RecordingPipeline::AudioElements()))
-        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
                     RequiredElements::MissingPackages(RecordingPipeline::AudioElements()).join(QLatin1Char(' ')));
     const QString folder = MediaFolders::MediaRoot() + folderName;
     QDir().mkpath(folder);
     if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
-        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        return m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wma"), folderName);
     if (m_path.isEmpty())
-        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        return m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     const HRESULT hr = m_pGraph->SetOutput(m_path);
     if (Failed(hr)) {
         QFile::remove(m_path);
-        return Fail(hr, CaptureFailure::Other);
+        return m_failure.Fail(hr, CaptureFailure::Other);
     }
     const HRESULT rendered = m_pGraph->RenderAudio();
-    return Failed(rendered) ? Fail(rendered, CaptureFailure::Other) : rendered;
+    return Failed(rendered) ? m_failure.Fail(rendered, CaptureFailure::Other) : rendered;
 }
 
 HRESULT CAudioRecorder::Start()
 {
     if (!m_pGraph || !m_pGraph->HasWriter() || !m_pGraph->HasAudioSource())
-        return Fail(E_NOINTERFACE, m_failure.Failed() ? m_failure.failure : CaptureFailure::Other, m_failure.detail);
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::Other);
     if (m_bRunning)
         return S_OK;
     const HRESULT hr = m_pGraph->Start([this](CaptureFailure failure) { OnPipelineError(failure); });
     if (hr == S_OK)
         m_bRunning = 1;
     if (Failed(hr))
-        return Fail(hr, m_pGraph->StartFailure(), m_pGraph->StartFailure() == CaptureFailure::FolderNotWritable
+        return m_failure.Fail(hr, m_pGraph->StartFailure(), m_pGraph->StartFailure() == CaptureFailure::FolderNotWritable
                                                       ? QFileInfo(m_path).absolutePath() : m_path);
     return S_OK;
 }
@@ -123,14 +123,6 @@ void CAudioRecorder::OnPipelineError(CaptureFailure failure)
     m_failure = {failure, m_path};
     if (m_onFailure)
         m_onFailure(failure);
-}
-
-HRESULT CAudioRecorder::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
-{
-    // The first cause found is the one to tell; later steps only fail because of it.
-    if (!m_failure.Failed())
-        m_failure = {failure, detail};
-    return hr;
 }
 
 double CAudioRecorder::RecordedSeconds() const

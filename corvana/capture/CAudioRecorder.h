@@ -41,7 +41,6 @@ public:
 private:
     CAudioRecorder();
     void OnPipelineError(CaptureFailure failure);
-    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
 
     std::unique_ptr<RecordingPipeline> m_pGraph;
     std::unique_ptr<CaptureDevice> m_pSource;

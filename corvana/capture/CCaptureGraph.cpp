@@ -87,7 +87,7 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
         return hr;
     if (m_nAnalogDevices == m_nVideoDevices) {
         CORVANA_DEBUG_LINE(lcCapture, "Webcam(USB) is not detected.!");
-        Fail(hr, CaptureFailure::NoCamera);
+        m_failure.Fail(hr, CaptureFailure::NoCamera);
         return hr;
     }
     hr = AddCaptureMonikerToGraph();
@@ -110,7 +110,7 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
         gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
         if (m_hwndOwner)
             m_hwndOwner->ShowPlaceholder();
-        return Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy,
+        return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy,
                     VideoDeviceName());
     }
     return S_OK;
@@ -122,7 +122,7 @@ HRESULT CCaptureGraph::GetInterfaces()
         return E_FAIL;
     GstRuntime::Ensure();
     if (!RequiredElements::Check(PreviewElements()))
-        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(PreviewElements()).join(QLatin1Char(' ')));
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(PreviewElements()).join(QLatin1Char(' ')));
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("webcam"));
     if (!m_pGraph) {
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
@@ -138,18 +138,18 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     const DeviceList::Listing audio = video ? DeviceList::Enumerate(DeviceCategory::AudioInput) : std::nullopt;
     if (!video || !audio) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't create Video enumerator!");
-        return Fail(E_FAIL, video ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
+        return m_failure.Fail(E_FAIL, video ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
     }
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = DeviceState::NoCamera;
         CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No video capture device was detected."));
-        return Fail(E_FAIL, CaptureFailure::NoCamera);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     m_nDeviceState = DeviceState::CameraFound;
     if (choice.noAudioDevice) {
         CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No Audio capture device was detected."));
-        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     m_nVideoDevices = choice.videoDevices;
     m_nAnalogDevices = choice.analogDevices;
@@ -158,7 +158,7 @@ HRESULT CCaptureGraph::FindCaptureDevices()
         m_pSource = choice.video.element;
     }
     if (Failed(choice.result))
-        return Fail(choice.result, choice.video.element ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
+        return m_failure.Fail(choice.result, choice.video.element ? CaptureFailure::NoMicrophone : CaptureFailure::NoCamera);
     m_audioDevice = choice.audio.device;
     m_pAudioDevice = choice.audio.element;
     EnableMicrophoneLine(*m_audioDevice);
@@ -228,31 +228,31 @@ HRESULT CCaptureGraph::StartRecording()
     if (m_pTee)
         m_failure = {};
     if (!RequiredElements::Check(RecordingPipeline::VideoElements()))
-        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
                     RequiredElements::MissingPackages(RecordingPipeline::VideoElements()).join(QLatin1Char(' ')));
     if (!m_pAudioDevice && m_audioDevice)
         m_pAudioDevice = m_audioDevice->Bind();
     // Without the tee the camera never made it into the graph (no USB webcam, or a failed build).
     if (!m_pGraph || !m_pTee) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
-        return Fail(E_FAIL, CaptureFailure::NoCamera);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoCamera);
     }
     if (!m_pAudioDevice) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
-        return Fail(E_FAIL, CaptureFailure::NoMicrophone);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoMicrophone);
     }
     auto writer = std::make_shared<RecordingPipeline>();
     const QString folder = MediaFolders::ModeFolder(MediaMode::Video);
     QDir().mkpath(folder);
     if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
-        return Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        return m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wmv"), MediaFolders::SubfolderName(MediaMode::Video));
     const HRESULT output = m_path.isEmpty() ? E_FAIL : writer->SetOutput(m_path);
     if (Failed(output)) {
         CORVANA_DEBUG_LINE(lcCapture, "setoutputfilename fail");
         if (!m_path.isEmpty())
             QFile::remove(m_path);
-        return Fail(output, m_path.isEmpty() ? CaptureFailure::FolderNotWritable : CaptureFailure::Other, folder);
+        return m_failure.Fail(output, m_path.isEmpty() ? CaptureFailure::FolderNotWritable : CaptureFailure::Other, folder);
     }
     CORVANA_DEBUG_LINE(lcCapture, QString::asprintf("QueryInterface: %x", static_cast<unsigned>(S_OK)));
     HRESULT hr = writer->AddAudioSource(std::move(m_pAudioDevice));
@@ -260,16 +260,16 @@ HRESULT CCaptureGraph::StartRecording()
         hr = writer->RenderAudio();
     if (Failed(hr)) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Audio capture stream");
-        return Fail(hr, CaptureFailure::Other);
+        return m_failure.Fail(hr, CaptureFailure::Other);
     }
     hr = writer->RenderVideo();
     if (Failed(hr)) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't render Video capture stream");
-        return Fail(hr, CaptureFailure::Other);
+        return m_failure.Fail(hr, CaptureFailure::Other);
     }
     hr = writer->Start([this](CaptureFailure failure) { OnRecordingError(failure); });
     if (Failed(hr))
-        return Fail(hr, writer->StartFailure(), writer->StartFailure() == CaptureFailure::FolderNotWritable ? folder : m_path);
+        return m_failure.Fail(hr, writer->StartFailure(), writer->StartFailure() == CaptureFailure::FolderNotWritable ? folder : m_path);
     {
         std::lock_guard lock(m_writerMutex);
         m_pWriter = std::move(writer);
@@ -297,14 +297,6 @@ void CCaptureGraph::OnRecordingError(CaptureFailure failure)
     m_failure = {failure, m_path};
     if (m_onFailure)
         m_onFailure(failure);
-}
-
-HRESULT CCaptureGraph::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
-{
-    // The first cause found is the one to tell; later steps only fail because of it.
-    if (!m_failure.Failed())
-        m_failure = {failure, detail};
-    return hr;
 }
 
 void CCaptureGraph::OnGraphMessage(GstMessage* message)

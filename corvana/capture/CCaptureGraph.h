@@ -63,7 +63,6 @@ private:
     HRESULT SetupVideoWindow();
     void OnGraphMessage(GstMessage* message);
     void OnRecordingError(CaptureFailure failure);
-    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
     static GstFlowReturn OnFeedSample(GstElement* appsink, gpointer self);
 
     IPreviewSurface* m_hwndOwner = nullptr;

@@ -71,31 +71,31 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     GstRuntime::Ensure();
     const QStringList elements{QStringLiteral("queue"), QStringLiteral("videoconvertscale"), QStringLiteral("appsink")};
     if (!RequiredElements::Check(elements))
-        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(elements).join(QLatin1Char(' ')));
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(elements).join(QLatin1Char(' ')));
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
     if (!m_pGraph)
-        return Fail(E_FAIL, CaptureFailure::Other);
+        return m_failure.Fail(E_FAIL, CaptureFailure::Other);
     m_window = window;
     m_pWindowless = std::make_unique<PreviewSink>(window, QSize());
 
     ElementHandle source;
     QString caps;
     if (!FindCaptureDevice(index, source, caps)) {
-        Fail(E_FAIL, CaptureFailure::NoCamera);
+        m_failure.Fail(E_FAIL, CaptureFailure::NoCamera);
         return S_FALSE;
     }
     if (!source || !m_pWindowless->Branch())
-        return Fail(E_FAIL, CaptureFailure::Other);
+        return m_failure.Fail(E_FAIL, CaptureFailure::Other);
     m_pSource = source;
     const CameraFormat format = CameraFormat::Choose(caps, width > 0 && height > 0 ? QSize(width, height) : QSize());
     if (!RequiredElements::Check(format.Elements()))
-        return Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(format.Elements()).join(QLatin1Char(' ')));
+        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(format.Elements()).join(QLatin1Char(' ')));
     GstBin* bin = GST_BIN(m_pGraph.get());
     if (!AddToBin(m_pGraph.get(), m_pSource) || !AddToBin(m_pGraph.get(), m_pWindowless->Branch()))
-        return Fail(E_FAIL, CaptureFailure::Other);
+        return m_failure.Fail(E_FAIL, CaptureFailure::Other);
     GstElement* frames = format.LinkAfter(bin, m_pSource.get());
     if (!frames || !gst_element_link(frames, m_pWindowless->Branch().get()))
-        return Fail(E_FAIL, CaptureFailure::Other);
+        return m_failure.Fail(E_FAIL, CaptureFailure::Other);
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
     m_pControl = m_control.get();
@@ -108,16 +108,9 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
         m_pControl->Stop();
         if (m_window)
             m_window->ShowPlaceholder();
-        return Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy);
+        return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy);
     }
     return S_OK;
-}
-
-HRESULT CPhotoCapture::Fail(HRESULT hr, CaptureFailure failure, const QString& detail)
-{
-    if (!m_failure.Failed())
-        m_failure = {failure, detail};
-    return hr;
 }
 
 void CPhotoCapture::StopPreview()
@@ -183,31 +176,31 @@ void CPhotoCapture::GrabPhoto()
     // A grab keeps the reason the preview gave when there is no picture to take.
     const QImage frame = NewestFrame();
     if (frame.isNull()) {
-        Fail(E_FAIL, m_nDeviceState == DeviceState::NoCamera ? CaptureFailure::NoCamera : CaptureFailure::CameraBusy);
+        m_failure.Fail(E_FAIL, m_nDeviceState == DeviceState::NoCamera ? CaptureFailure::NoCamera : CaptureFailure::CameraBusy);
         return;
     }
     m_failure = {};
     const QString folder = MediaFolders::ModeFolder(MediaMode::Photo);
     QDir().mkpath(folder);
     if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) {
-        Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
         return;
     }
     const QString stem = MakeTimestampedStem(folder, {QStringLiteral("bmp"), QStringLiteral("jpg")});
     if (stem.isEmpty()) {
-        Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
+        m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
         return;
     }
     const QString bitmap = stem + QStringLiteral(".bmp");
     if (!DibFile::Write(bitmap, frame)) {
         QFile::remove(bitmap);
-        Fail(E_FAIL, CaptureFailure::WriteFailed, bitmap);
+        m_failure.Fail(E_FAIL, CaptureFailure::WriteFailed, bitmap);
         return;
     }
     m_lastBitmap = bitmap;
     const int encoder = GetEncoderClsid(QStringLiteral("image/jpeg"));
     if (encoder < 0) {
-        Fail(E_FAIL, CaptureFailure::MissingCodec);
+        m_failure.Fail(E_FAIL, CaptureFailure::MissingCodec);
         return;
     }
     // The photo is encoded from the very pixels just written to the bitmap.
@@ -219,7 +212,7 @@ void CPhotoCapture::GrabPhoto()
         m_lastPhoto = photo;
     } else {
         QFile::remove(photo);
-        Fail(E_FAIL, CaptureFailure::WriteFailed, photo);
+        m_failure.Fail(E_FAIL, CaptureFailure::WriteFailed, photo);
     }
 }
 

@@ -50,7 +50,6 @@ private:
     CPhotoCapture();
     bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
     void OnGraphMessage(GstMessage* message);
-    HRESULT Fail(HRESULT hr, CaptureFailure failure, const QString& detail = QString());
 
     ElementHandle m_pGraph;
     ElementHandle m_pSource;

@@ -1,5 +1,6 @@
 #pragma once
 #include "capture/GstHandle.h"
+#include "capture/HResult.h"
 
 #include <QString>
 
@@ -32,6 +33,16 @@ struct CaptureOutcome {
     bool told = false;  // the capture object has already shown its own message about it
 
     bool Failed() const { return failure != CaptureFailure::None; }
+    // Notes the cause unless one is noted already (later steps only fail because of the first)
+    // and hands hr back.
+    HRESULT Fail(HRESULT hr, CaptureFailure cause, const QString& about = QString())
+    {
+        if (!Failed()) {
+            failure = cause;
+            detail = about;
+        }
+        return hr;
+    }
 };
 
 enum class ErrorSource { File, Microphone, Camera };

@@ -5,13 +5,7 @@
 # Usage: install-test.sh <build folder> <desktop id> <version> [cmake]
 set -euo pipefail
 build=$1 id=$2 version=$3 cmake=${4:-cmake}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # <what> <command...>
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what" >&2; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/check.sh"
 
 "$cmake" --install "$build" --prefix "$work/installed" >/dev/null
 mv "$work/installed" "$work/moved"

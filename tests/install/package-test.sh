@@ -4,13 +4,7 @@
 # Usage: package-test.sh <build folder> <desktop id> <version> [cpack]
 set -euo pipefail
 build=$1 id=$2 version=$3 cpack=${4:-cpack}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # <what> <command...>
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAIL: $what" >&2; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/check.sh"
 
 "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$work" >/dev/null
 deb=$work/corvana_${version}_$(dpkg --print-architecture).deb
