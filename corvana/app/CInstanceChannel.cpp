@@ -1,9 +1,9 @@
 #include "app/CInstanceChannel.h"
 
 #include "support/Logging.h"
+#include "support/RuntimeFolder.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvana {
@@ -35,8 +34,8 @@ QByteArray RequestLine(CInstanceChannel::Request request)
     return request == CInstanceChannel::Request::Close ? QByteArrayLiteral("Close\n") : QByteArrayLiteral("Show\n");
 }
 
-QString LockPath() { return CInstanceChannel::RuntimeFolder() + QStringLiteral("/corvana.lock"); }
-QString SocketPath() { return CInstanceChannel::RuntimeFolder() + QStringLiteral("/corvana.socket"); }
+QString LockPath() { return RuntimeFolder() + QStringLiteral("/corvana.lock"); }
+QString SocketPath() { return RuntimeFolder() + QStringLiteral("/corvana.socket"); }
 
 bool PeerIsSameUser(qintptr fd)
 {
@@ -75,22 +74,6 @@ CInstanceChannel::~CInstanceChannel()
     }
     if (m_lockFd >= 0)
         ::close(m_lockFd);
-}
-
-QString CInstanceChannel::RuntimeFolder()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime;
-    // A private folder of the user's under the temp dir; refuse one that someone else owns.
-    const QString folder = QDir::tempPath() + QStringLiteral("/corvana-") + QString::number(::getuid());
-    const QByteArray native = QFile::encodeName(folder);
-    ::mkdir(native.constData(), 0700);
-    struct stat info {};
-    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()
-        || (info.st_mode & 077) != 0)
-        return {};
-    return folder;
 }
 
 bool CInstanceChannel::TryLock()

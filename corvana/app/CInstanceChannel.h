@@ -41,8 +41,6 @@ public:
     using RequestHandler = std::function<void(Request, std::function<void()> done)>;
     void SetRequestHandler(RequestHandler handler) { m_handler = std::move(handler); }
 
-    static QString RuntimeFolder();
-
 private:
     bool TryLock();
     bool Forward(Request request);

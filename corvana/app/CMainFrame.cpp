@@ -5,7 +5,7 @@
 #include "support/Logging.h"
 #include "support/WindowMessages.h"
 #include "ui/CCorvanaDlg.h"
-#include "ui/CDesktopWindows.h"
+#include "support/CDesktopWindows.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #include "ui/CMediaPlayer.h"
 
-#include "app/CInstanceChannel.h"
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
+#include "support/RuntimeFolder.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -41,7 +41,7 @@ QString DataFilePath(const QString& name)
 
 QString CMediaPlayer::IpcSocketPath()
 {
-    return CInstanceChannel::RuntimeFolder() + QStringLiteral("/corvana-player.socket");
+    return RuntimeFolder() + QStringLiteral("/corvana-player.socket");
 }
 
 QString CMediaPlayer::InputConfigPath()

@@ -1,6 +1,6 @@
 #pragma once
 #include "support/MediaMode.h"
-#include "ui/CDesktopWindows.h"
+#include "support/CDesktopWindows.h"
 
 #include <QString>
 

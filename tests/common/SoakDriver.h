@@ -8,7 +8,7 @@
 #include "library/CMediaListBox.h"
 #include "support/WindowMessages.h"
 #include "ui/CCorvanaDlg.h"
-#include "ui/CDesktopWindows.h"
+#include "support/CDesktopWindows.h"
 #include "ui/CHoverButton.h"
 #include "ui/CMediaPlayer.h"
 #include "ui/CPreviewArea.h"

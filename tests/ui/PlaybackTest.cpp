@@ -10,7 +10,7 @@
 #include "library/CMediaListBox.h"
 #include "support/CSpecialKeys.h"
 #include "ui/CCorvanaDlg.h"
-#include "ui/CDesktopWindows.h"
+#include "support/CDesktopWindows.h"
 #include "ui/CHoverButton.h"
 #include "ui/CMediaPlayer.h"
 

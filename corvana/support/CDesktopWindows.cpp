@@ -1,4 +1,4 @@
-#include "ui/CDesktopWindows.h"
+#include "support/CDesktopWindows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

@@ -1,4 +1,4 @@
-#include "ui/CXTestKeyboard.h"
+#include "support/CXTestKeyboard.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

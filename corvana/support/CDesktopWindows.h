@@ -1,7 +1,7 @@
 #pragma once
 // The X11 side of talking to other programs' windows: find a top-level window by its class
 // name, make a window the active one, and type key strokes into it.
-#include "ui/CXTestKeyboard.h"
+#include "support/CXTestKeyboard.h"
 
 #include <chrono>
 #include <optional>
