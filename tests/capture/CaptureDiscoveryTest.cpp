@@ -1,212 +1,80 @@
-// Discovery rules fed with device lists through the same code that reads the device monitor,
-// the "no devices" messages and states, and a source that fails in the middle of a recording.
+// Which device each capture object takes: fed device lists through the same code that reads the
+// device monitor, the private sound server's real sources, and the form a camera is asked for.
+// Also what is said when devices are missing, and a camera that fails in the middle of a recording.
 #include "CaptureTestSupport.h"
 #include "MediaProbe.h"
+#include "Pactl.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
+#include "capture/CameraFormat.h"
 #include "capture/DeviceList.h"
-#include "capture/DiscoveryRules.h"
+#include "capture/DeviceMonitorSource.h"
 
+#include <QImageReader>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace corvana;
 using namespace capturetest;
 
-namespace {
-
-CaptureDevice Unbindable(const QString& name, DeviceCategory category)
-{
-    CaptureDevice device;
-    device.name = name;
-    device.category = category;
-    device.makeElement = [] { return static_cast<GstElement*>(nullptr); };
-    return device;
-}
-
-// A device whose source fails after a number of buffers, as a device that goes away does.
-CaptureDevice Failing(CaptureDevice device, int buffers)
-{
-    auto inner = device.makeElement;
-    device.makeElement = [inner, buffers]() -> GstElement* {
-        GstElement* src = inner();
-        GstElement* breaker = gst_element_factory_make("identity", nullptr);
-        g_object_set(breaker, "error-after", buffers, nullptr);
-        GstElement* bin = gst_bin_new(nullptr);
-        gst_bin_add_many(GST_BIN(bin), src, breaker, nullptr);
-        gst_element_link(src, breaker);
-        GstPad* pad = gst_element_get_static_pad(breaker, "src");
-        gst_element_add_pad(bin, gst_ghost_pad_new("src", pad));
-        gst_object_unref(pad);
-        return bin;
-    };
-    return device;
-}
-
-} // namespace
-
-TEST_F(FedDevices, AudioSourceRule)
-{
-    BoundDevice chosen;
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({}, QString(), chosen), S_FALSE);
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({Microphone("A"), Microphone("B")}, QStringLiteral("C"), chosen), E_ABORT);
-    EXPECT_FALSE(chosen.element);
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({Microphone("A"), Microphone("B")}, QStringLiteral("B"), chosen), S_OK);
-    EXPECT_EQ(chosen.device.name, QStringLiteral("B"));
-    EXPECT_TRUE(chosen.element);
-    // Names compare case-sensitively; an unbindable match leaves its failure as the result.
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({Microphone("A")}, QStringLiteral("a"), chosen), E_ABORT);
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({Unbindable("X", DeviceCategory::AudioInput)}, QString(), chosen), E_FAIL);
-    EXPECT_EQ(DiscoveryRules::ChooseAudioSource({Unbindable("X", DeviceCategory::AudioInput), Microphone("Y")}, QString(), chosen), S_OK);
-    EXPECT_EQ(chosen.device.name, QStringLiteral("Y"));
-
-    // Through the recorder: an empty category adds nothing and a record start fails.
-    Feed({}, {});
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    EXPECT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_FALSE);
-    EXPECT_EQ(recorder.EnableInputPin(QStringLiteral("Microphone")), E_NOINTERFACE);
-    EXPECT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), E_POINTER);
-    EXPECT_LT(recorder.Start(), 0);
-    EXPECT_EQ(recorder.IsRunning(), 0);
-    EXPECT_TRUE(boxes.Seen().isEmpty());
-}
-
-TEST_F(FedDevices, TwoWebcamsTheGraphKeepsTheLastAndThePhotoTakesTheFirst)
-{
-    Feed({Webcam("First"), Webcam("Second")}, {Microphone("Mic one"), Microphone("Mic two")});
-    CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    EXPECT_EQ(graph.VideoDeviceName(), QStringLiteral("Second"));
-    EXPECT_EQ(graph.AudioDeviceName(), QStringLiteral("Mic one"));
-    EXPECT_EQ(graph.VideoDeviceCount(), 2);
-    EXPECT_EQ(graph.AnalogDeviceCount(), 0);
-    EXPECT_TRUE(graph.IsPreviewing());
-    graph.CloseInterfaces();
-
-    const DiscoveryRules::PhotoChoice photo = DiscoveryRules::ChoosePhotoDevice({Webcam("First"), Webcam("Second")}, 0);
-    EXPECT_TRUE(photo.found);
-    EXPECT_EQ(photo.video.device.name, QStringLiteral("First"));
-    EXPECT_FALSE(DiscoveryRules::ChoosePhotoDevice({Webcam("First")}, -1).found);
-    const DiscoveryRules::PhotoChoice past = DiscoveryRules::ChoosePhotoDevice({Webcam("First")}, 3);
-    EXPECT_TRUE(past.found);
-    EXPECT_FALSE(past.video.element);
-}
-
-TEST_F(FedDevices, AnalogCaptureCardsAreCountedOnceAndNeverPreviewed)
+TEST_F(FedDevices, TheGraphTakesTheLastWebcamNeverATunerAndSaysWhatIsMissing)
 {
     CCaptureGraph& graph = CCaptureGraph::Instance();
-    Feed({Webcam("Tuner", true), Webcam("USB cam")}, {Microphone("Mic")});
-    graph.SetOwnerWindow(&surface);
-    EXPECT_EQ(graph.StartPreview(), S_OK);
-    EXPECT_EQ(graph.VideoDeviceCount(), 2);
-    EXPECT_EQ(graph.AnalogDeviceCount(), 1);
-    EXPECT_TRUE(graph.IsPreviewing());
-
-    // Only a tuner: counts equal, no preview and no recording, on every rebuild.
-    Feed({Webcam("Tuner", true)}, {Microphone("Mic")});
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    const auto preview = [&](std::vector<CaptureDevice> video, std::vector<CaptureDevice> audio) {
+        Feed(std::move(video), std::move(audio));
         graph.SetOwnerWindow(&surface);
-        EXPECT_EQ(graph.StartPreview(), S_OK);
-        EXPECT_EQ(graph.VideoDeviceCount(), 1);
-        EXPECT_EQ(graph.AnalogDeviceCount(), 1);
-        EXPECT_FALSE(graph.IsPreviewing());
-        EXPECT_EQ(graph.GetDeviceState(), 2);
-    }
-    EXPECT_LT(graph.StartRecording(), 0);
-    EXPECT_EQ(graph.IsRecording(), 0);
-
-    // Two tuners: the test stops at the first.
-    Feed({Webcam("Tuner 1", true), Webcam("Tuner 2", true)}, {Microphone("Mic")});
-    graph.SetOwnerWindow(&surface);
-    graph.StartPreview();
-    EXPECT_EQ(graph.VideoDeviceCount(), 2);
+        return graph.StartPreview();
+    };
+    CaptureDevice unbindable = Microphone("Unbindable");
+    unbindable.makeElement = [] { return static_cast<GstElement*>(nullptr); };
+    EXPECT_EQ(preview({Webcam("Tuner", true), Webcam("First"), Webcam("Second")}, {unbindable, Microphone("Mic one"), Microphone("Mic two")}), S_OK);
+    EXPECT_EQ(graph.VideoDeviceName() + QStringLiteral(" + ") + graph.AudioDeviceName(), QStringLiteral("Second + Mic one"));
     EXPECT_EQ(graph.AnalogDeviceCount(), 1);
-    EXPECT_TRUE(boxes.Seen().isEmpty());
-}
-
-TEST_F(FedDevices, WebcamWithoutMicrophoneSaysSoAndBuildsNothing)
-{
-    Feed({Webcam("USB cam")}, {});
-    CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    EXPECT_EQ(graph.StartPreview(), E_FAIL);
-    EXPECT_EQ(graph.GetDeviceState(), 2);
+    EXPECT_TRUE(graph.IsPreviewing());
+    // An analog capture card alone is never previewed or recorded.
+    EXPECT_EQ(preview({Webcam("Tuner", true)}, {Microphone("Mic")}), S_OK);
     EXPECT_FALSE(graph.IsPreviewing());
-    ASSERT_EQ(boxes.Seen().size(), 1);
-    EXPECT_EQ(boxes.Seen().first().text, QStringLiteral("No Audio capture device was detected."));
-    EXPECT_EQ(boxes.Seen().first().caption, QStringLiteral("Corvana"));
-    EXPECT_EQ(boxes.Seen().first().icon, QMessageBox::Information);
-}
-
-TEST_F(FedDevices, NoDevicesAtAllShowsTheMessagesAndSetsTheStates)
-{
-    DeviceList::SetProvider({});
-    qputenv("CORVANA_DEVICES", "none");
-    CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    EXPECT_EQ(graph.StartPreview(), E_FAIL);
-    EXPECT_EQ(graph.GetDeviceState(), 1);
     EXPECT_LT(graph.StartRecording(), 0);
-
-    CPhotoCapture& photo = CPhotoCapture::Instance();
-    EXPECT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_FALSE);
-    EXPECT_EQ(photo.GetDeviceState(), 1);
-    photo.GrabPhoto();
-    EXPECT_TRUE(photo.LastPhotoPath().isEmpty());
-
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    EXPECT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_FALSE);
-    qputenv("CORVANA_DEVICES", "synthetic");
-
-    ASSERT_EQ(boxes.Seen().size(), 2);
-    for (const SeenMessageBox& box : boxes.Seen()) {
-        EXPECT_EQ(box.text, QStringLiteral("No video capture device was detected."));
-        EXPECT_EQ(box.icon, QMessageBox::Information);
-        EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    }
-    // The state stays until a discovery overwrites it.
-    graph.SetOwnerWindow(&surface);
-    EXPECT_EQ(graph.StartPreview(), S_OK);
     EXPECT_EQ(graph.GetDeviceState(), 2);
-    EXPECT_EQ(photo.GetDeviceState(), 1);
-}
 
-TEST_F(FedDevices, ASourceFailingMidRecordingKeepsTheFileAndTheRecorderWorks)
-{
-    // About 1.5 s of audio (buffers of 1024 samples at 44.1 kHz) before the source fails.
-    Feed({}, {Failing(Microphone("Flaky"), 64)});
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
-    const QString broken = recorder.OutputPath();
-    ASSERT_EQ(recorder.Start(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.IsRunning() == 0; }, 5000));
-    recorder.Stop();
-    const ProbedFile probed = ProbeMedia(broken);
-    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
-    EXPECT_NEAR(probed.duration, 64 * 1024 / 44100.0, 0.3);
-    EXPECT_GT(DecodeAudio(broken, 8000).size(), 8000u);
+    // No list at all is no absent device: nothing is said and the last discovery's state stays.
+    DeviceList::SetProvider([](DeviceCategory) { return DeviceList::Listing(); });
+    DebugLines debug;
+    graph.SetOwnerWindow(&surface);
+    EXPECT_LT(graph.StartPreview(), 0);
+    EXPECT_EQ(debug.Containing(QStringLiteral("Couldn't create Video enumerator!")), 1);
+    EXPECT_EQ(graph.GetDeviceState(), 2);
+    ASSERT_EQ(CAudioRecorder::Instance().CreateGraph(), S_OK);
+    EXPECT_EQ(CAudioRecorder::Instance().AddCaptureSource(DeviceCategory::AudioInput, QString()), E_FAIL);
+    // A box would have been shown and answered before the calls returned.
+    EXPECT_TRUE(boxes.Seen().isEmpty());
 
-    Feed({}, {Microphone("Good")});
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
-    ASSERT_EQ(recorder.Start(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 0.8; }, 5000));
-    EXPECT_EQ(recorder.IsRunning(), 1);
-    recorder.Stop();
-    EXPECT_NEAR(ProbeMedia(recorder.OutputPath()).duration, 0.8, 0.3);
+    EXPECT_EQ(preview({Webcam("USB cam")}, {}), E_FAIL);
+    EXPECT_EQ(preview({}, {}), E_FAIL);
+    EXPECT_EQ(graph.GetDeviceState(), 1);
+    EXPECT_EQ(CPhotoCapture::Instance().StartPreview(0, &surface, 1024, 768), S_FALSE);
+    EXPECT_EQ(boxes.Texts(), QStringList({QStringLiteral("No Audio capture device was detected."),
+                                          QStringLiteral("No video capture device was detected."),
+                                          QStringLiteral("No video capture device was detected.")}));
 }
 
 TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
 {
-    Feed({Failing(Webcam("Flaky cam"), 45)}, {Microphone("Mic")});
+    // The camera's source fails after 45 frames, as a camera that goes away does.
+    CaptureDevice flaky = Webcam(QStringLiteral("Flaky cam"));
+    flaky.makeElement = [inner = flaky.makeElement]() -> GstElement* {
+        GstElement* bin = gst_bin_new(nullptr);
+        GstElement* src = inner();
+        GstElement* breaker = gst_element_factory_make("identity", nullptr);
+        g_object_set(breaker, "error-after", 45, nullptr);
+        gst_bin_add_many(GST_BIN(bin), src, breaker, nullptr);
+        gst_element_link(src, breaker);
+        const PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(breaker, "src"));
+        gst_element_add_pad(bin, gst_ghost_pad_new("src", pad.get()));
+        return bin;
+    };
+    Feed({flaky}, {Microphone("Mic")});
     CCaptureGraph& graph = CCaptureGraph::Instance();
     graph.SetOwnerWindow(&surface);
     ASSERT_EQ(graph.StartPreview(), S_OK);
@@ -217,6 +85,7 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     EXPECT_GT(probed.video.frames, 5);
     EXPECT_GT(surface.placeholders, 0);
 
+    // A fresh preview with a working camera records again.
     Feed({Webcam("Good cam")}, {Microphone("Mic")});
     graph.SetOwnerWindow(&surface);
     ASSERT_EQ(graph.StartPreview(), S_OK);
@@ -225,4 +94,116 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     EXPECT_EQ(graph.IsRecording(), 1);
     graph.StopRecording();
     EXPECT_EQ(ProbeMedia(graph.OutputPath()).video.width, 640);
+}
+
+// The wanted size raw, else that size as JPEG (decoded), else the camera's raw default, else its
+// JPEG default; a camera that says nothing about itself is asked for raw video.
+TEST(CameraFormat, PrefersTheWantedSizeRawThenAsJpegThenTheCamerasDefault)
+{
+    const QString mixed = QStringLiteral("video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
+                                         "image/jpeg,width=1024,height=768,framerate=30/1; image/jpeg,width=640,height=480,framerate=30/1");
+    // As the device monitor lists a camera: JPEG for the large size, raw for the small one.
+    const QString monitor = QStringLiteral("image/jpeg, width=(int)1280, height=(int)720, framerate=(fraction){ 30/1, 15/1 }; "
+                                           "video/x-raw, format=(string)YUY2, width=(int)320, height=(int)240, framerate=(fraction)30/1");
+    const QString jpegOnly = QStringLiteral("image/jpeg,width=1024,height=768,framerate=30/1");
+    const std::tuple<QString, QSize, QString> cases[] = {
+        {mixed, {640, 480}, QStringLiteral("video/x-raw, width=(int)640, height=(int)480")},
+        {mixed, {1024, 768}, QStringLiteral("image/jpeg, width=(int)1024, height=(int)768")},
+        {monitor, {1280, 720}, QStringLiteral("image/jpeg, width=(int)1280, height=(int)720")},
+        {monitor, {640, 480}, QStringLiteral("video/x-raw")},
+        {jpegOnly, {640, 480}, QStringLiteral("image/jpeg")},
+        {QStringLiteral("not caps at all"), {640, 480}, QStringLiteral("video/x-raw")},
+    };
+    for (const auto& [offered, wanted, caps] : cases) {
+        const CameraFormat format = CameraFormat::Choose(offered, wanted);
+        EXPECT_EQ(format.Caps(), caps) << offered.toStdString() << " wanted " << wanted.width();
+        EXPECT_EQ(format.Compressed(), caps.startsWith(QStringLiteral("image/jpeg")));
+        EXPECT_EQ(format.Elements().contains(QStringLiteral("jpegdec")), format.Compressed());
+    }
+}
+
+// A webcam that sends JPEG only, as many USB cameras do: decoded, it previews, grabs and records.
+TEST_F(FedDevices, AJpegOnlyWebcamPreviewsGrabsAndRecords)
+{
+    CaptureDevice camera = Webcam(QStringLiteral("MJPEG cam"));
+    camera.caps = QStringLiteral("image/jpeg,width=1024,height=768,framerate=30/1; image/jpeg,width=640,height=480,framerate=30/1");
+    camera.makeElement = [] {
+        return gst_parse_bin_from_description("videotestsrc is-live=true pattern=smpte100 ! capsfilter caps=\"video/x-raw,width=1024,"
+                                              "height=768,framerate=30/1; video/x-raw,width=640,height=480,framerate=30/1\" ! jpegenc",
+                                              TRUE, nullptr);
+    };
+    Feed({camera}, {Microphone(QStringLiteral("Mic"))});
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 2; }, 3000));
+    photo.GrabPhoto();
+    const QImage grabbed = QImageReader(photo.LastPhotoPath()).read();
+    EXPECT_EQ(grabbed.size(), QSize(1024, 768));
+    // The decoded picture, not a blank frame: the still test pattern's first bar is white.
+    EXPECT_GT(qGray(grabbed.pixel(20, 20)), 150);
+    photo.StopPreview();
+
+    surface.frames = 0;
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    graph.SetOwnerWindow(&surface);
+    ASSERT_EQ(graph.StartPreview(), S_OK);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 2; }, 3000));
+    ASSERT_EQ(graph.StartRecording(), S_OK);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.5; }, 5000));
+    EXPECT_EQ(graph.IsRecording(), 1);
+    graph.StopRecording();
+    const ProbedFile probed = ProbeMedia(graph.OutputPath());
+    EXPECT_EQ(QSize(probed.video.width, probed.video.height), QSize(640, 480));
+    EXPECT_GT(probed.video.frames, 30);
+    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+}
+
+// The microphones the device monitor offers from the private sound server, whose only sink is a
+// null sink: its monitor is no microphone, and the default source comes first.
+TEST(MicrophoneChoice, NeverTheMonitorOfAnOutputAndTheDefaultSourceFirst)
+{
+    if (!Pactl({QStringLiteral("info")}))
+        GTEST_SKIP() << "no private PulseAudio server (run under scripts/with-session.sh)";
+    qunsetenv("CORVANA_DEVICES");
+    const std::shared_ptr<void> restore(nullptr, [](void*) {
+        CAudioRecorder::Instance().ReleaseAll();
+        qputenv("CORVANA_DEVICES", "synthetic");
+    });
+    const auto names = [] {
+        QStringList listed;
+        for (const CaptureDevice& device : DeviceMonitorSource::List(DeviceCategory::AudioInput).value_or(std::vector<CaptureDevice>()))
+            listed << device.name;
+        return listed;
+    };
+    EXPECT_EQ(names(), QStringList());
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    EXPECT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_FALSE);
+
+    // Two real sources: a silent one, then one that hears what the sink plays.
+    const auto load = [](const QStringList& arguments) { return Pactl(QStringList{QStringLiteral("load-module")} + arguments).value_or(QString()); };
+    const QStringList modules{load({"module-null-source", "source_name=quiet", "description=QuietMic"}),
+                              load({"module-remap-source", "master=spk.monitor", "source_name=hearing", "source_properties=device.description=HearingMic"})};
+    const std::shared_ptr<void> unload(nullptr, [&](void*) { for (const QString& index : modules) Pactl({QStringLiteral("unload-module"), index}); });
+    ASSERT_FALSE(modules.contains(QString()));
+    Pactl({QStringLiteral("set-default-source"), QStringLiteral("quiet")});
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("QuietMic"), QStringLiteral("HearingMic")}));
+    Pactl({QStringLiteral("set-default-source"), QStringLiteral("hearing")});
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("HearingMic"), QStringLiteral("QuietMic")}));
+
+    // Recording "the first device" records the default source, which hears a 1000 Hz tone.
+    QProcess tone;
+    tone.start(QStringLiteral("gst-launch-1.0"), {"-q", "audiotestsrc", "is-live=true", "freq=1000", "volume=0.5", "!", "pulsesink", "device=spk"});
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")}).value_or(QString()).isEmpty(); }, 10000));
+    ASSERT_EQ(recorder.CreateGraph(), S_OK);
+    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
+    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
+    ASSERT_EQ(recorder.Start(), S_OK);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() > 1.5; }, 8000));
+    recorder.Stop();
+    tone.kill();
+    tone.waitForFinished();
+    const std::vector<qint16> samples = DecodeAudio(recorder.OutputPath(), 8000);
+    ASSERT_GT(samples.size(), 2000u);
+    EXPECT_GT(ToneShare(samples, 8000, 1000), 0.5);
 }

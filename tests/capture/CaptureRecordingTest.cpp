@@ -1,21 +1,14 @@
 // Recordings, previews and the photo grab with the synthetic devices, checked from the files.
 #include "CaptureTestSupport.h"
 #include "MediaProbe.h"
-#include "MessageBoxWatcher.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
-#include "library/MediaFolders.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QProcess>
-#include <QtEndian>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace corvana;
 using namespace capturetest;
@@ -33,84 +26,42 @@ double RecordFor(int milliseconds, const std::function<void()>& start, const std
     return timer.elapsed() / 1000.0;
 }
 
-quint32 U32(const QByteArray& bytes, int offset)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + offset);
-}
-
 } // namespace
 
-TEST(AudioRecorder, WritesWmaAtTheProfilesRatesForTheTimeBetweenStartAndStop)
+// The writer's last packet is filled to a different degree by each length; a badly written last
+// packet shows up as a decoding error for some of them. Closing the recorder while it records
+// finishes the file as a stop does.
+TEST(AudioRecorder, WritesWmaOfTheRecordedLengthThatDecodesWithoutErrors)
 {
     CAudioRecorder& recorder = CAudioRecorder::Instance();
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    EXPECT_EQ(recorder.EnableInputPin(QStringLiteral("Microphone")), S_FALSE);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
-    const QString path = recorder.OutputPath();
-    EXPECT_TRUE(path.startsWith(Folder(QStringLiteral("AudioSolo"))));
-    EXPECT_TRUE(path.endsWith(QStringLiteral(".wma")));
-
-    const double seconds = RecordFor(2500, [&] { EXPECT_EQ(recorder.Start(), S_OK); EXPECT_EQ(recorder.IsRunning(), 1); },
-                                     [&] { recorder.Stop(); });
-    EXPECT_EQ(recorder.IsRunning(), 0);
-    recorder.ReleaseAll();
-
-    const ProbedFile probed = ProbeMedia(path);
-    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
-    EXPECT_EQ(probed.audio.sampleRate, 44100);
-    EXPECT_EQ(probed.audio.channels, 2);
-    EXPECT_NEAR(probed.audio.bitRate, 64000, 2000);
-    EXPECT_NEAR(probed.duration, seconds, 0.3);
-    // The synthetic microphone's 440 Hz tone is what was recorded.
-    EXPECT_GT(ToneShare(DecodeAudio(path, 8000), 8000, 440), 0.5);
-    EXPECT_EQ(DecodeErrors(path), QString());
-}
-
-TEST(AudioRecorder, ShortRecordingsOfAnyLengthDecodeWithoutErrors)
-{
-    // The writer's last packet is filled to a different degree by each length; a badly written
-    // last packet shows up as a decoding error for some of them.
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    for (int milliseconds : {700, 1000, 1250, 1600, 2300}) {
+    for (int milliseconds : {700, 1000, 1250, 1600, 2300, 2500}) {
+        SCOPED_TRACE(testing::Message() << milliseconds << " ms");
         ASSERT_EQ(recorder.CreateGraph(), S_OK);
         ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
         ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
         const QString path = recorder.OutputPath();
-        const double seconds = RecordFor(milliseconds, [&] { ASSERT_EQ(recorder.Start(), S_OK); }, [&] { recorder.Stop(); });
+        EXPECT_TRUE(path.startsWith(Folder(QStringLiteral("AudioSolo"))) && path.endsWith(QStringLiteral(".wma")));
+        const double seconds = RecordFor(milliseconds, [&] { EXPECT_EQ(recorder.Start(), S_OK); EXPECT_EQ(recorder.IsRunning(), 1); },
+                                         [&] { milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop(); });
+        EXPECT_EQ(recorder.IsRunning(), 0);
         recorder.ReleaseAll();
-        EXPECT_EQ(DecodeErrors(path), QString()) << milliseconds << " ms";
-        EXPECT_NEAR(ProbeMedia(path).duration, seconds, 0.15) << milliseconds << " ms";
+
+        const ProbedFile probed = ProbeMedia(path);
+        EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+        EXPECT_EQ(probed.audio.sampleRate, 44100);
+        EXPECT_EQ(probed.audio.channels, 2);
+        if (milliseconds >= 2300) {
+            EXPECT_NEAR(probed.audio.bitRate, 64000, 2000);
+        }
+        EXPECT_NEAR(probed.duration, seconds, 0.15);
+        // The synthetic microphone's 440 Hz tone is what was recorded.
+        EXPECT_GT(ToneShare(DecodeAudio(path, 8000), 8000, 440), 0.5);
+        EXPECT_EQ(DecodeErrors(path), QString());
     }
-}
-
-TEST(AudioRecorder, StateMachineStartTwiceStopIdleAndReleaseWhileRunning)
-{
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    recorder.Stop();  // idle: nothing to stop
-    EXPECT_EQ(recorder.IsRunning(), 0);
-    EXPECT_EQ(recorder.Start(), E_NOINTERFACE);  // nothing built
-    EXPECT_EQ(recorder.EnableInputPin(QStringLiteral("Microphone")), E_NOINTERFACE);
-
-    const int before = static_cast<int>(FilesIn(QStringLiteral("AudioConference"), QStringLiteral("*.wma")).size());
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioConference")), S_OK);
-    EXPECT_EQ(recorder.Start(), S_OK);
-    EXPECT_EQ(recorder.Start(), S_OK);
-    EXPECT_EQ(recorder.IsRunning(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 1.0; }, 5000));
-    // Closing while recording finishes the file instead of cutting it off.
-    recorder.ReleaseAll();
-    EXPECT_EQ(recorder.IsRunning(), 0);
-    const QStringList files = FilesIn(QStringLiteral("AudioConference"), QStringLiteral("*.wma"));
-    ASSERT_EQ(files.size(), before + 1);
-    EXPECT_NEAR(ProbeMedia(files.last()).duration, 1.0, 0.35);
-
     // A build that never starts leaves no empty file behind.
     ASSERT_EQ(recorder.CreateGraph(), S_OK);
     ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioConference")), S_OK);
+    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
     const QString unused = recorder.OutputPath();
     EXPECT_TRUE(QFile::exists(unused));
     recorder.ReleaseAll();
@@ -123,23 +74,21 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     CCaptureGraph& graph = CCaptureGraph::Instance();
     graph.SetOwnerWindow(&surface);
     ASSERT_EQ(graph.StartPreview(), S_OK);
-    EXPECT_EQ(graph.GetDeviceState(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
     // Preview frames are scaled to the area they fill.
     EXPECT_EQ(surface.lastFrame.size(), QSize(320, 240));
 
     // The other core is kept busy: frames that come late are repeated, never missing.
     QProcess busy;
-    busy.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    busy.start(QStringLiteral("sh"), {"-c", "while :; do :; done"});
     ASSERT_TRUE(busy.waitForStarted());
     int framesAtStart = 0;
     const double seconds = RecordFor(6000, [&] {
         EXPECT_EQ(graph.StartRecording(), S_OK);
-        EXPECT_EQ(graph.IsRecording(), 1);
+        EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
         framesAtStart = surface.frames;
     }, [&] {
-        // The preview went on while recording.
-        EXPECT_GT(surface.frames, framesAtStart + 30);
+        EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
         graph.StopRecording();
     });
     busy.kill();
@@ -163,52 +112,11 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     EXPECT_LT(probed.bitRate, 800000);
 }
 
-TEST(CaptureGraph, StateMachine)
-{
-    TestSurface surface;
-    CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.StopRecording();  // idle
-    EXPECT_EQ(graph.IsRecording(), 0);
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    // A second start without SetOwnerWindow changes nothing.
-    EXPECT_EQ(graph.StartPreview(), E_FAIL);
-    EXPECT_TRUE(graph.IsPreviewing());
-
-    const int before = static_cast<int>(FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv")).size());
-    EXPECT_EQ(graph.StartRecording(), S_OK);
-    EXPECT_EQ(graph.StartRecording(), S_FALSE);  // already recording: still one file
-    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.0; }, 5000));
-    // Closing while recording finishes the file.
-    graph.CloseInterfaces();
-    EXPECT_EQ(graph.IsRecording(), 0);
-    EXPECT_FALSE(graph.IsPreviewing());
-    EXPECT_GT(surface.placeholders, 0);
-    const QStringList files = FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv"));
-    ASSERT_EQ(files.size(), before + 1);
-    EXPECT_NEAR(ProbeMedia(files.last()).duration, 1.0, 0.35);
-
-    // The dialog's stop path: a fresh preview after the recording, able to record again.
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    EXPECT_EQ(graph.StartRecording(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.5; }, 5000));
-    graph.StopRecording();
-    graph.SetOwnerWindow(&surface);
-    EXPECT_EQ(graph.StartPreview(), S_OK);
-    EXPECT_TRUE(graph.IsPreviewing());
-    graph.CloseInterfaces();
-    EXPECT_EQ(FilesIn(QStringLiteral("Video"), QStringLiteral("*.wmv")).size(), before + 2);
-}
-
 TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
 {
     TestSurface surface;
     CPhotoCapture& photo = CPhotoCapture::Instance();
-    photo.StopPreview();  // idle: harmless
-    EXPECT_EQ(photo.m_pControl, nullptr);
     ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
-    EXPECT_EQ(photo.GetDeviceState(), 2);
     ASSERT_NE(photo.m_pControl, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
     EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
@@ -225,28 +133,16 @@ TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
     photo.GrabPhoto();
     const QString bitmap = photo.LastBitmapPath();
     const QString jpeg = photo.LastPhotoPath();
-    ASSERT_FALSE(bitmap.isEmpty());
-    ASSERT_FALSE(jpeg.isEmpty());
     EXPECT_EQ(bitmap.chopped(4), jpeg.chopped(4));
     EXPECT_TRUE(jpeg.startsWith(Folder(QStringLiteral("Photo"))));
-
-    QFile file(bitmap);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    ASSERT_GE(bytes.size(), 54);
-    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
-    EXPECT_EQ(U32(bytes, 2), static_cast<quint32>(bytes.size()));
-    EXPECT_EQ(bytes.size(), 14 + 40 + 1024 * 768 * 4);
-    // Positive height: bottom-up rows, which the comparison with the shown frame checks.
-    EXPECT_EQ(static_cast<qint32>(U32(bytes, 22)), 768);
+    // A 32-bit bitmap with bottom-up rows, which the comparison with the shown frame checks.
+    EXPECT_EQ(QFileInfo(bitmap).size(), 14 + 40 + 1024 * 768 * 4);
     const QImage fromBitmap(bitmap);
     ASSERT_FALSE(fromBitmap.isNull());
     EXPECT_LT(MeanDifference(shown, fromBitmap), 0.5);
-
     QImageReader reader(jpeg);
     EXPECT_EQ(reader.format(), QByteArray("jpeg"));
     const QImage decoded = reader.read();
-    ASSERT_FALSE(decoded.isNull());
     EXPECT_EQ(decoded.size(), QSize(1024, 768));
     EXPECT_LT(MeanDifference(shown, decoded), 4.0);
 
@@ -256,8 +152,6 @@ TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
     photo.GrabPhoto();
     EXPECT_NE(photo.LastPhotoPath(), jpeg);
     EXPECT_TRUE(QFile::exists(jpeg));
-
-    photo.StopPreview();
     photo.StopPreview();
     EXPECT_EQ(photo.m_pControl, nullptr);
     EXPECT_GT(surface.placeholders, 0);

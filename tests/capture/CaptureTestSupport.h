@@ -1,51 +1,38 @@
 #pragma once
-// Shared pieces of the capture tests: a preview surface that records what it was shown, the
-// documents folder of the test run, and ffmpeg readers for the written files.
+// Shared pieces of the capture tests: a preview surface that keeps what it was shown, readers for
+// the written files, the capture subsystem's debug lines and a fixture that feeds its own devices.
 #include "MessageBoxWatcher.h"
 
 #include "capture/CaptureDevice.h"
 #include "capture/IPreviewSurface.h"
 
 #include <QImage>
-#include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <vector>
 
 class TestSurface : public corvana::IPreviewSurface {
 public:
-    explicit TestSurface(QSize size = QSize(320, 240)) : m_size(size) {}
-    void PresentFrame(const QImage& frame) override
-    {
-        ++frames;
-        lastFrame = frame;
-    }
+    void PresentFrame(const QImage& frame) override { ++frames, lastFrame = frame; }
     void ShowPlaceholder() override { ++placeholders; }
-    QSize ClientSize() const override { return m_size; }
-
+    QSize ClientSize() const override { return {320, 240}; }
     int frames = 0;
     int placeholders = 0;
     QImage lastFrame;
-
-private:
-    QSize m_size;
 };
 
 namespace capturetest {
 
-// The media folder of a mode under the test's documents folder, e.g. ".../Corvana/Video/".
+// The media folder of a mode in the test's documents folder, e.g. ".../Corvana/Video/".
 QString Folder(const QString& subfolder);
-QStringList FilesIn(const QString& subfolder, const QString& pattern);
 // What ffmpeg reports as wrong while decoding the whole file (empty for a clean file).
-QString DecodeErrors(const QString& path);
+QString DecodeErrors(const QString& path, const QStringList& outputOptions = {});
 // The file's audio decoded to mono 16-bit samples at the given rate.
 std::vector<qint16> DecodeAudio(const QString& path, int rate);
-// Relative strength of a tone in the samples, 0..1: Goertzel power over total power, averaged
-// over 50 ms windows.
+// The share of the signal's power at the frequency, averaged over short windows: near 1 for a pure tone.
 double ToneShare(const std::vector<qint16>& samples, int rate, double frequency);
 // Mean absolute difference of two images' RGB channels after scaling b to a's size.
 double MeanDifference(const QImage& a, const QImage& b);
-
 // The synthetic devices under other names, for fed device lists.
 corvana::CaptureDevice Webcam(const QString& name, bool analog = false);
 corvana::CaptureDevice Microphone(const QString& name);
@@ -57,13 +44,11 @@ class DebugLines {
 public:
     DebugLines();
     ~DebugLines();
-    DebugLines(const DebugLines&) = delete;
-    DebugLines& operator=(const DebugLines&) = delete;
-    int Containing(const QString& text) const;
+    int Containing(const QString& text) const { return static_cast<int>(lines.filter(text).size()); }
+    std::string All() const { return lines.join(QLatin1Char('\n')).toStdString(); }
     QStringList lines;
 
 private:
-    static void Handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
     QtMessageHandler m_previous;
 };
 
