@@ -329,9 +329,15 @@ void CCorvanaDlg::CorrectRecordByDevices()
     CHoverButton* record = Button(IDC_RECORD);
     if (record->IsEnabledState() == available)
         return;
-    // Not from inside this paint: the button repaints itself at once.
+    // Not from inside this paint: the button repaints itself at once. By the time this runs the
+    // mode may have changed, so it is decided again then.
     QMetaObject::invokeMethod(
-        this, [this, available] { Button(IDC_RECORD)->SetEnabledState(available); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            if (Mode() == MediaMode::Video || Mode() == MediaMode::Photo)
+                Button(IDC_RECORD)->SetEnabledState(m_recording->RecordAvailable());
+        },
+        Qt::QueuedConnection);
 }
 
 void CCorvanaDlg::keyPressEvent(QKeyEvent* event)

@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <map>
 
 using namespace corvana;
@@ -27,61 +26,48 @@ public:
     void LatchModeButton(MediaMode, bool) override {}
     void PushModeButton(MediaMode, bool) override {}
     void UncheckModeButton(MediaMode) override {}
-    void FillList(MediaMode mode, const QString& selectPath) override { fills.push_back({mode, selectPath}); }
+    void FillList(MediaMode, const QString& selectPath) override { selected << selectPath; }
     void SetListMode(MediaMode) override {}
     void SuspendSpecialKeys() override {}
     void ResumeSpecialKeys() override {}
-    bool PlayerOpen() override { return playerOpen; }
-    void StopPlayer() override { ++playerStops; }
-    void ClosePlayer() override { ++playerCloses; }
+    bool PlayerOpen() override { return false; }
+    void StopPlayer() override {}
+    void ClosePlayer() override {}
     void Tell(const QString& text) override { told << text; }
 
-    bool recordLatched = false;
-    bool recordEnabled = true;
-    bool playerOpen = false;
-    int playerStops = 0;
-    int playerCloses = 0;
-    std::vector<std::pair<MediaMode, QString>> fills;
-    QStringList told;
+    bool recordLatched = false, recordEnabled = true;
+    QStringList selected, told;  // the paths each list refill selects; the messages
 };
 
-// Each start takes the next scripted outcome, success once the script is used up.
+// A start takes its scripted outcome once, and succeeds otherwise.
 class FakeCapture : public ICaptureObjects {
 public:
     void SetFailureHandler(FailureHandler handler) override { onFailure = std::move(handler); }
     CaptureOutcome StartAudio(MediaMode) override { return Next("audio"); }
-    void StopAudio() override { calls << QStringLiteral("stop audio"); }
+    void StopAudio() override {}
     void ReleaseAudio() override { calls << QStringLiteral("release audio"); }
     CaptureOutcome StartVideoPreview(IPreviewSurface*) override { return Next("video preview"); }
     CaptureOutcome StartVideoRecording() override { return Next("video recording"); }
-    void StopVideoRecording() override { calls << QStringLiteral("stop video"); }
+    void StopVideoRecording() override {}
     void CloseVideo() override { calls << QStringLiteral("close video"); }
     CaptureOutcome StartPhotoPreview(IPreviewSurface*) override { return Next("photo preview"); }
-    void StopPhotoPreview() override { calls << QStringLiteral("stop photo"); }
+    void StopPhotoPreview() override {}
     void ResumeLivePhoto() override {}
     CaptureOutcome GrabPhoto() override { return Next("grab"); }
-    bool CameraMissing(MediaMode) const override { return cameraMissing; }
+    bool CameraMissing(MediaMode) const override { return false; }
     QString OutputPath(MediaMode) const override { return output; }
 
-    // The capture object stopping by itself, as from its bus.
-    void Fails(MediaMode mode, CaptureFailure failure) { onFailure(mode, {failure, output}); }
-
-    std::map<QString, std::deque<CaptureOutcome>> script;
+    std::map<QString, CaptureOutcome> script;
     QStringList calls;
     FailureHandler onFailure;
-    bool cameraMissing = false;
-    QString output = QStringLiteral("/media/AudioSolo/261207-101500.wma");
+    QString output;
 
 private:
     CaptureOutcome Next(const char* what)
     {
-        const QString key = QString::fromLatin1(what);
-        calls << key;
-        auto& queue = script[key];
-        if (queue.empty())
-            return {};
-        CaptureOutcome outcome = queue.front();
-        queue.pop_front();
+        calls << QString::fromLatin1(what);
+        const CaptureOutcome outcome = script[calls.last()];
+        script.erase(calls.last());
         return outcome;
     }
 };
@@ -89,9 +75,16 @@ private:
 class RecordingControlTest : public ::testing::Test {
 protected:
     void SetUp() override { CProgramState::busy = false; }
-
     QStringList Journal() const { return env.JournalBytes(QCoreApplication::applicationPid()); }
-    void ClearJournal() { env.ClearJournal(); }
+    // Enters the mode and forgets what happened so far.
+    void Fresh(MediaMode mode)
+    {
+        control.EnterMode(mode);
+        env.ClearJournal();
+        view.told.clear();
+        view.selected.clear();
+        capture.calls.clear();
+    }
 
     TestEnvironment env;
     FakeView view;
@@ -99,122 +92,88 @@ protected:
     CRecordingControl control{view, capture};
 };
 
-TEST_F(RecordingControlTest, AFailedStartLeavesTheLightOffRecordUnlatchedAndTellsTheCauseOnce)
+QStringList Split(const char* commaSeparated)
+{
+    return QString::fromLatin1(commaSeparated).split(QLatin1Char(','), Qt::SkipEmptyParts);
+}
+
+TEST_F(RecordingControlTest, AFailedStartOrRecordingLeavesTheLightOffRecordReleasedAndTellsTheCauseOnce)
 {
     const struct {
+        bool whileRecording;  // the capture object stops by itself, as from its bus; else the start fails
+        MediaMode mode;
+        const char* step;
         CaptureOutcome outcome;
-        QString named;
+        const char* told;  // parts of the one message; none: the capture object already told
+        const char* journal;
+        const char* calls;
+        bool recordOffered;
     } cases[] = {
-        {{CaptureFailure::NoMicrophone}, QStringLiteral("No microphone")},
-        {{CaptureFailure::MissingCodec, QStringLiteral("gstreamer1.0-libav")}, QStringLiteral("gstreamer1.0-libav")},
-        {{CaptureFailure::FolderNotWritable, QStringLiteral("/media/AudioSolo")}, QStringLiteral("/media/AudioSolo cannot be written")},
-        {{CaptureFailure::MicrophoneBusy}, QStringLiteral("in use by another program")},
-        {{CaptureFailure::DiskFull}, QStringLiteral("disk is full")},
+        {false, MediaMode::Solo, "audio", {CaptureFailure::NoMicrophone}, "No microphone", "C1", "audio,release audio", true},
+        {false, MediaMode::Solo, "audio", {CaptureFailure::MissingCodec, "gstreamer1.0-libav"}, "gstreamer1.0-libav", "C1", "audio,release audio", true},
+        {false, MediaMode::Solo, "audio", {CaptureFailure::FolderNotWritable, "/media/AudioSolo"}, "/media/AudioSolo cannot be written", "C1",
+         "audio,release audio", true},
+        {false, MediaMode::Solo, "audio", {CaptureFailure::MicrophoneBusy}, "in use by another program", "C1", "audio,release audio", true},
+        {false, MediaMode::Solo, "audio", {CaptureFailure::DiskFull}, "disk is full", "C1", "audio,release audio", true},
+        {false, MediaMode::Conference, "audio", {CaptureFailure::MissingCodec, "gstreamer1.0-libav", true}, "", "C2", "audio,release audio", true},
+        // A writer that cannot start leaves the working camera offered; a busy one is told at each press.
+        {false, MediaMode::Video, "video recording", {CaptureFailure::FolderNotWritable, "/media/Video"}, "/media/Video", "C1",
+         "close video,video preview,video recording", true},
+        {false, MediaMode::Video, "video preview", {CaptureFailure::CameraBusy}, "camera is in use", "C1", "close video,video preview", false},
+        {false, MediaMode::Photo, "grab", {CaptureFailure::FolderNotWritable, "/media/Photo"}, "/media/Photo", "D2,D3", "grab", true},
+        {true, MediaMode::Solo, "", {CaptureFailure::DiskFull, "/media/1.wma"}, "disk is full,/media/1.wma", "D3", "", true},
+        {true, MediaMode::Video, "", {CaptureFailure::CameraLost, "/media/1.wmv"}, "camera stopped working", "D3", "", false},
     };
-    control.RestoreMode(MediaMode::Solo);
     for (const auto& entry : cases) {
-        SCOPED_TRACE(entry.named.toStdString());
-        ClearJournal();
-        view.told.clear();
-        view.fills.clear();
-        capture.calls.clear();
-        capture.script["audio"] = {entry.outcome};
-        control.Record();
-        EXPECT_EQ(Journal(), QStringList{QStringLiteral("C1")});
+        SCOPED_TRACE(std::string(entry.told) + " " + entry.step);
+        Fresh(entry.mode);
+        if (entry.whileRecording) {
+            control.Record();
+            ASSERT_TRUE(control.IsRecording());
+            Fresh(entry.mode);
+            capture.output = entry.outcome.detail;
+            capture.onFailure(entry.mode, entry.outcome);
+        } else {
+            capture.script[QString::fromLatin1(entry.step)] = entry.outcome;
+            control.Record();
+        }
+        // A failure of another mode's capture object is not this mode's.
+        capture.onFailure(entry.mode == MediaMode::Video ? MediaMode::Photo : MediaMode::Video, {CaptureFailure::CameraLost});
+        EXPECT_EQ(Journal(), Split(entry.journal));
         EXPECT_FALSE(view.recordLatched);
         EXPECT_FALSE(control.IsRecording());
-        ASSERT_EQ(view.told.size(), 1);
-        EXPECT_TRUE(view.told.first().contains(entry.named)) << view.told.first().toStdString();
-        // The half-made recorder goes, with any empty file; the list is not refilled with it.
-        EXPECT_EQ(capture.calls, QStringList({QStringLiteral("audio"), QStringLiteral("release audio")}));
-        EXPECT_TRUE(view.fills.empty());
-
-        // The next press tries again, and this time it works.
+        EXPECT_EQ(view.recordEnabled, entry.recordOffered);
+        EXPECT_EQ(control.RecordAvailable(), entry.recordOffered);
+        EXPECT_EQ(capture.calls, Split(entry.calls)) << "the half-made capture is let go";
+        ASSERT_EQ(view.told.size(), *entry.told ? 1 : 0);
+        for (const QString& part : Split(entry.told))
+            EXPECT_TRUE(view.told.first().contains(part)) << view.told.first().toStdString();
+        if (entry.mode == MediaMode::Photo)
+            continue;
+        EXPECT_EQ(view.selected, entry.whileRecording ? QStringList{capture.output} : QStringList()) << "the file is selected";
+        // The next press starts a new recording, and this time it works.
         control.Record();
-        EXPECT_EQ(Journal(), QStringList({QStringLiteral("C1"), QStringLiteral("C1"), QStringLiteral("D2")}));
+        EXPECT_EQ(Journal(), Split(entry.journal) << (entry.mode == MediaMode::Conference ? "C2" : "C1") << "D2");
         EXPECT_TRUE(view.recordLatched);
         EXPECT_TRUE(control.IsRecording());
         control.Record();
-        EXPECT_EQ(Journal().last(), QStringLiteral("D3"));
-        EXPECT_EQ(view.told.size(), 1);
+        EXPECT_EQ(Journal().last(), "D3");
+        EXPECT_EQ(view.told.size(), *entry.told ? 1 : 0);
     }
 }
 
-TEST_F(RecordingControlTest, AFailureTheCaptureObjectAlreadyReportedIsNotToldTwice)
+TEST_F(RecordingControlTest, ABusyCameraIsToldOncePerOpeningAndRecordStaysOffUntilACameraWorks)
 {
-    control.RestoreMode(MediaMode::Conference);
-    capture.script["audio"] = {{CaptureFailure::MissingCodec, QStringLiteral("gstreamer1.0-libav"), true}};
-    ClearJournal();
-    control.Record();
-    EXPECT_EQ(Journal(), QStringList{QStringLiteral("C2")});
-    EXPECT_TRUE(view.told.isEmpty());
-    EXPECT_FALSE(view.recordLatched);
-    // Without its own report the next failure is told.
-    capture.script["audio"] = {{CaptureFailure::MissingCodec, QStringLiteral("gstreamer1.0-libav")}};
-    control.Record();
-    EXPECT_EQ(view.told.size(), 1);
-}
-
-TEST_F(RecordingControlTest, ARecordingThatFailsKeepsItsFileSwitchesTheLightOffAndTellsOnce)
-{
-    control.RestoreMode(MediaMode::Solo);
-    control.Record();
-    ASSERT_TRUE(control.IsRecording());
-    ClearJournal();
-    view.fills.clear();
-    capture.Fails(MediaMode::Solo, CaptureFailure::DiskFull);
-    EXPECT_EQ(Journal(), QStringList{QStringLiteral("D3")});
-    EXPECT_FALSE(view.recordLatched);
-    EXPECT_FALSE(control.IsRecording());
-    ASSERT_EQ(view.fills.size(), 1u);
-    EXPECT_EQ(view.fills.front().second, capture.output) << "the file written so far is selected";
-    ASSERT_EQ(view.told.size(), 1);
-    EXPECT_TRUE(view.told.first().contains(QStringLiteral("disk is full")));
-    EXPECT_TRUE(view.told.first().contains(capture.output));
-    // The next press starts a new recording rather than stopping the failed one.
-    capture.calls.clear();
-    control.Record();
-    EXPECT_EQ(capture.calls, QStringList{QStringLiteral("audio")});
-    EXPECT_TRUE(control.IsRecording());
-    EXPECT_EQ(Journal().last(), QStringLiteral("D2"));
-}
-
-TEST_F(RecordingControlTest, AVideoRecordingWhoseCameraGoesKeepsItsFileAndDisablesRecord)
-{
-    capture.output = QStringLiteral("/media/Video/261207-101500.wmv");
-    control.RestoreMode(MediaMode::Video);
-    control.Record();
-    ASSERT_TRUE(control.IsRecording());
-    ClearJournal();
-    capture.Fails(MediaMode::Video, CaptureFailure::CameraLost);
-    EXPECT_EQ(Journal(), QStringList{QStringLiteral("D3")});
-    EXPECT_FALSE(view.recordLatched);
-    EXPECT_FALSE(view.recordEnabled);
-    EXPECT_FALSE(control.RecordAvailable());
-    ASSERT_EQ(view.told.size(), 1);
-    EXPECT_TRUE(view.told.first().contains(QStringLiteral("camera stopped working")));
-    // A failure of another mode's capture object is not this recording's.
-    capture.Fails(MediaMode::Photo, CaptureFailure::CameraLost);
-    capture.Fails(MediaMode::Solo, CaptureFailure::MicrophoneLost);
-    EXPECT_EQ(view.told.size(), 1);
-}
-
-TEST_F(RecordingControlTest, ABusyCameraIsToldOnceAndRecordStaysOffUntilACameraWorks)
-{
-    const CaptureOutcome busy{CaptureFailure::CameraBusy};
-    capture.script["video preview"] = {busy};
-    capture.script["photo preview"] = {busy};
+    capture.script["video preview"] = {CaptureFailure::CameraBusy};
+    capture.script["photo preview"] = {CaptureFailure::CameraBusy};
     control.RestoreMode(MediaMode::Video);
     EXPECT_FALSE(view.recordEnabled);
     EXPECT_FALSE(control.RecordAvailable());
     ASSERT_EQ(view.told.size(), 1);
-    EXPECT_TRUE(view.told.first().contains(QStringLiteral("camera is in use")));
-
+    EXPECT_TRUE(view.told.first().contains("camera is in use"));
     control.EnterMode(MediaMode::Photo);
-    EXPECT_EQ(control.Mode(), MediaMode::Photo);
     EXPECT_FALSE(view.recordEnabled);
-    EXPECT_EQ(view.told.size(), 1) << "once per opening of the dialog";
-
+    EXPECT_EQ(view.told.size(), 1) << "told again in another mode";
     // An audio mode offers Record; a camera that works again offers it in Video too.
     control.EnterMode(MediaMode::Solo);
     EXPECT_TRUE(view.recordEnabled);
@@ -222,52 +181,6 @@ TEST_F(RecordingControlTest, ABusyCameraIsToldOnceAndRecordStaysOffUntilACameraW
     EXPECT_TRUE(view.recordEnabled);
     EXPECT_TRUE(control.RecordAvailable());
     EXPECT_EQ(view.told.size(), 1);
-}
-
-TEST_F(RecordingControlTest, RecordWithABusyCameraOrAFailingWriterTellsAndLeavesThePreviewAlone)
-{
-    control.RestoreMode(MediaMode::Video);
-    ClearJournal();
-    capture.calls.clear();
-    capture.script["video recording"] = {{CaptureFailure::FolderNotWritable, QStringLiteral("/media/Video")}};
-    control.Record();
-    EXPECT_EQ(capture.calls, QStringList({QStringLiteral("close video"), QStringLiteral("video preview"), QStringLiteral("video recording")}));
-    EXPECT_EQ(Journal(), QStringList{QStringLiteral("C1")});
-    EXPECT_FALSE(view.recordLatched);
-    EXPECT_TRUE(view.recordEnabled) << "the camera itself works";
-    ASSERT_EQ(view.told.size(), 1);
-
-    capture.script["video preview"] = {{CaptureFailure::CameraBusy}};
-    control.Record();
-    EXPECT_FALSE(view.recordEnabled);
-    EXPECT_EQ(view.told.size(), 2) << "each press that fails is answered";
-    EXPECT_EQ(Journal(), QStringList({QStringLiteral("C1"), QStringLiteral("C1")}));
-}
-
-TEST_F(RecordingControlTest, AFailedGrabSwitchesTheLightBackOffAndTells)
-{
-    control.RestoreMode(MediaMode::Photo);
-    ClearJournal();
-    capture.script["grab"] = {{CaptureFailure::FolderNotWritable, QStringLiteral("/media/Photo")}};
-    control.Record();
-    EXPECT_EQ(Journal(), QStringList({QStringLiteral("D2"), QStringLiteral("D3")}));
-    EXPECT_FALSE(view.recordLatched);
-    ASSERT_EQ(view.told.size(), 1);
-    EXPECT_TRUE(view.told.first().contains(QStringLiteral("/media/Photo")));
-}
-
-TEST_F(RecordingControlTest, StopWithThePlayerOpenOnlyStopsThePlayer)
-{
-    control.RestoreMode(MediaMode::Solo);
-    control.Record();
-    view.playerOpen = true;
-    control.Stop();
-    EXPECT_EQ(view.playerStops, 1);
-    EXPECT_TRUE(control.IsRecording());
-    view.playerOpen = false;
-    control.Stop();
-    EXPECT_FALSE(control.IsRecording());
-    EXPECT_FALSE(view.recordLatched);
 }
 
 } // namespace
