@@ -55,6 +55,21 @@ std::pair<double, double> PlayFromMiddle(const QString& path)
     return {match.captured(1).toDouble(), match.captured(2).toDouble()};
 }
 
+// Where the file's last packet ends, by its timestamps: under load a live source leaves gaps, so
+// the decoded sample count can fall short of the time the file covers.
+double MediaEnd(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"), {"-v", "error", "-show_entries", "packet=pts_time,duration_time", "-of", "csv=p=0", path});
+    probe.waitForFinished(60000);
+    double end = 0;
+    for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        end = std::max(end, fields.value(0).toDouble() + fields.value(1).toDouble());
+    }
+    return end;
+}
+
 } // namespace
 
 class AsfRepairTest : public ::testing::Test {
@@ -93,7 +108,8 @@ TEST_F(AsfRepairTest, KilledRecordingsPlayForAllTheyHoldAndASecondRepairChangesN
         const double decoded = std::max(static_cast<double>(capturetest::DecodeAudio(path, 44100).size()) / 44100,
                                         static_cast<double>(probed.video.frames) * 1001 / 30000);
         EXPECT_GT(decoded, 2.5);
-        EXPECT_NEAR(probed.duration, decoded, 0.1);
+        EXPECT_LE(decoded, probed.duration + 0.05);
+        EXPECT_NEAR(probed.duration, MediaEnd(path), 0.1);
         EXPECT_NEAR(result.seconds, probed.duration, 0.05);
         // The video's millisecond times, rounded onto the null output's 1/framerate clock, would
         // collide now and then: the output keeps the input's clock instead.
