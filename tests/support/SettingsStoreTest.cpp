@@ -3,37 +3,36 @@
 #include "TestEnvironment.h"
 #include "support/CSettingsStore.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 using corvana::CSettingsStore;
 
 namespace {
 
-QStringList g_debugLines;
-
-void CollectDebug(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    g_debugLines << message;
-}
-
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_debugLines.clear(); }
+    // Saves `mode` and tells whether the save reported its failure.
+    static bool SaveReportsError(int mode)
+    {
+        static QStringList s_lines;
+        s_lines.clear();
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) { s_lines << text; });
+        CSettingsStore::SaveModeState(mode);
+        qInstallMessageHandler(nullptr);
+        return s_lines.contains(QStringLiteral("save registry error"));
+    }
+
     TestEnvironment env;
 };
 
-TEST_F(SettingsStoreTest, SaveCreatesTheStoreAndReadsBack)
+TEST_F(SettingsStoreTest, SaveCreatesTheStoreKeepsOtherValuesAndReadsBack)
 {
-    CSettingsStore::SaveModeState(2);
-    EXPECT_TRUE(QFile::exists(env.UserSettings()));
+    EXPECT_EQ(CSettingsStore::LoadModeState(), -1); // no store yet
+    EXPECT_FALSE(SaveReportsError(2));
     EXPECT_EQ(CSettingsStore::LoadModeState(), 2);
+    env.SetUserSettings("[General]\nModeState=1\nOther=kept\n");
     CSettingsStore::SaveModeState(0);
     EXPECT_EQ(CSettingsStore::LoadModeState(), 0);
-    // Another value in the same store survives a save.
-    env.SetUserSettings("[General]\nModeState=1\nOther=kept\n");
-    CSettingsStore::SaveModeState(3);
-    EXPECT_EQ(CSettingsStore::LoadModeState(), 3);
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("Other=kept"));
 }
 
@@ -43,86 +42,58 @@ TEST_F(SettingsStoreTest, NumbersOutsideTheValidFormReadMinusOne)
         QByteArray stored;
         int expected;
     } cases[] = {
-        {"ModeState=4\n", 4},  // a number, but no mode: the dialog falls back
-        {"ModeState=-2147483648\n", -2147483647 - 1},
-        {"ModeState=2147483647\n", 2147483647},
-        {"ModeState=2147483648\n", -1},
-        {"ModeState=-2147483649\n", -1},
-        {"ModeState=99999999999999999999999\n", -1},
-        {"ModeState=two\n", -1},
-        {"ModeState=0x2\n", -1},
-        {"ModeState=2.5\n", -1},
-        {"ModeState=\n", -1},
-        {"ModeState=1,2\n", -1},
-        {"ModeState=@Variant(\\0\\0\\0\\x2)\n", -1},
-        {"modestate=2\n", -1},  // names are exact
+        {"4", 4}, // a number, but no mode: the dialog falls back
+        {"-2147483648", -2147483647 - 1}, {"2147483647", 2147483647}, {"2147483648", -1}, {"-2147483649", -1},
+        {"two", -1}, {"0x2", -1}, {"2.5", -1}, {"", -1}, {"1,2", -1}, {"@Variant(\\0\\0\\0\\x2)", -1},
     };
     int padding = 0;
     for (const auto& entry : cases) {
         // Each file differs in size, so a store cached from the previous case cannot match it.
-        env.SetUserSettings("[General]\n" + entry.stored + ";" + QByteArray(40 * ++padding, ' ') + "\n");
+        env.SetUserSettings("[General]\nModeState=" + entry.stored + "\n;" + QByteArray(40 * ++padding, ' ') + "\n");
         EXPECT_EQ(CSettingsStore::LoadModeState(), entry.expected) << entry.stored.constData();
     }
+    env.SetUserSettings("[General]\nmodestate=2\n"); // names are exact
+    EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
 }
 
-TEST_F(SettingsStoreTest, MachineValuesComeFromTheFirstConfigurationFolder)
+TEST_F(SettingsStoreTest, MachineValuesComeFromTheFirstConfigurationFolderVersionUpTo255Bytes)
 {
-    env.SetMachineSettings("[General]\nArrayMic=0\nVersion=1.0.0.2 (build 7)\n");
+    env.SetMachineSettings("ArrayMic=0\r\nVersion = 1.0;2, \"beta\"\r\n[Other]\nVersion=elsewhere\n");
+    env.SetUserSettings("[General]\nArrayMic=5\n"); // the user's store never stands in for the machine's
     EXPECT_EQ(CSettingsStore::LoadArrayMic(), 0);
-    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0.0.2 (build 7)"));
-    // The user's own store never stands in for the machine's.
-    env.SetUserSettings("[General]\nArrayMic=5\n");
-    EXPECT_EQ(CSettingsStore::LoadArrayMic(), 0);
-}
+    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0;2, \"beta\""));
 
-TEST_F(SettingsStoreTest, VersionIsShownAsWrittenUpToTwoHundredFiftyFiveBytesLongerIsEmpty)
-{
     const QByteArray exact(255, 'v');
     env.SetMachineSettings("[General]\nVersion=" + exact + "\n");
-    EXPECT_EQ(CSettingsStore::LoadVersion().size(), 255);
+    EXPECT_EQ(CSettingsStore::LoadVersion(), QString::fromLatin1(exact));
     env.SetMachineSettings("[General]\nVersion=" + exact + "w\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
     // Counted in bytes: 128 two-byte characters are 256 bytes.
     env.SetMachineSettings("[General]\nVersion=" + QString(128, QChar(0xE9)).toUtf8() + "\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
-    // Shown as written, commas, semicolons and quotes included.
-    env.SetMachineSettings("[General]\nVersion=Corvana 1.0, build 2\n");
-    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("Corvana 1.0, build 2"));
-    env.SetMachineSettings("ArrayMic=0\r\nVersion = 1.0;2 \"beta\"\r\n[Other]\nVersion=elsewhere\n");
-    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("1.0;2 \"beta\""));
 }
 
-TEST_F(SettingsStoreTest, BrokenStoresReadAsMissingAndAreNeverRewritten)
+TEST_F(SettingsStoreTest, BrokenOrUnreadableStoresReadAsMissingAndAreNeverRewritten)
 {
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary.append(static_cast<char>((i * 7919) & 0xFF));
     const QByteArray huge = "[General]\nModeState=2\n" + QByteArray(1 << 20, 'x') + "\n";
-    const QByteArray empty;
     for (const QByteArray& broken : {binary, huge}) {
         env.SetUserSettings(broken);
         EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
-        qInstallMessageHandler(CollectDebug);
-        CSettingsStore::SaveModeState(1);
-        qInstallMessageHandler(nullptr);
-        EXPECT_TRUE(g_debugLines.contains(QStringLiteral("save registry error")));
+        EXPECT_TRUE(SaveReportsError(1));
         EXPECT_EQ(TestEnvironment::ReadFile(env.UserSettings()), broken) << "a broken store was replaced";
-        g_debugLines.clear();
     }
-    env.SetUserSettings(empty);
+    env.SetUserSettings({});
     EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
-    CSettingsStore::SaveModeState(1);
+    EXPECT_FALSE(SaveReportsError(1));
     EXPECT_EQ(CSettingsStore::LoadModeState(), 1);
-}
 
-TEST_F(SettingsStoreTest, UnwritableStoreReportsTheDebugLine)
-{
-    // A folder where the file should be cannot be written.
+    // A folder where the file should be can be neither read nor written.
+    QFile::remove(env.UserSettings());
     QDir().mkpath(env.UserSettings());
-    qInstallMessageHandler(CollectDebug);
-    CSettingsStore::SaveModeState(2);
-    qInstallMessageHandler(nullptr);
-    EXPECT_TRUE(g_debugLines.contains(QStringLiteral("save registry error")));
+    EXPECT_TRUE(SaveReportsError(2));
     EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
 }
 

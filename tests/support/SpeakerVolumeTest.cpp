@@ -1,8 +1,8 @@
+// Volume steps against the private sound server's null sink, read back with pactl.
 #include "Pactl.h"
 #include "support/SpeakerVolume.h"
 
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -17,14 +17,10 @@ namespace {
 // The sound server's own reading of the speakers, independent of the code under test.
 std::optional<std::uint32_t> SinkVolume()
 {
-    const std::optional<QString> out = Pactl({QStringLiteral("get-sink-volume"), QStringLiteral("spk")});
-    if (!out)
-        return std::nullopt;
     static const QRegularExpression left(QStringLiteral("front-left:\\s*(\\d+)"));
-    const QRegularExpressionMatch match = left.match(*out);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return match.captured(1).toUInt();
+    const std::optional<QString> out = Pactl({QStringLiteral("get-sink-volume"), QStringLiteral("spk")});
+    const QRegularExpressionMatch match = left.match(out.value_or(QString()));
+    return match.hasMatch() ? std::optional(match.captured(1).toUInt()) : std::nullopt;
 }
 
 bool SetSinkVolume(std::uint32_t volume)
@@ -32,21 +28,12 @@ bool SetSinkVolume(std::uint32_t volume)
     return Pactl({QStringLiteral("set-sink-volume"), QStringLiteral("spk"), QString::number(volume)}).has_value();
 }
 
-// Collects what the dialog's indicator would be set to.
-struct Indicator {
-    std::vector<int> images;
-    SetVolumeImage Setter()
-    {
-        return [this](int bitmap) { images.push_back(bitmap); };
-    }
-};
-
 class SpeakerVolumeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Pactl({QStringLiteral("info")})) << "no sound server: run under scripts/with-session.sh";
-        ASSERT_TRUE(Pactl({QStringLiteral("set-default-sink"), QStringLiteral("spk")}));
+        ASSERT_TRUE(Pactl({QStringLiteral("set-default-sink"), QStringLiteral("spk")}))
+            << "no sound server: run under scripts/with-session.sh";
         qunsetenv("CORVANA_MIXER_CARD");
         ASSERT_TRUE(SetSinkVolume(0));
         // The mixer reports its range once it has been reached.
@@ -56,6 +43,9 @@ protected:
         m_step = m_max / 7;
     }
 
+    // What the dialog's volume indicator would be set to.
+    std::vector<int> m_images;
+    const SetVolumeImage m_indicator = [this](int bitmap) { m_images.push_back(bitmap); };
     std::uint32_t m_max = 0;
     std::uint32_t m_step = 0;
 };
@@ -65,43 +55,41 @@ protected:
 TEST_F(SpeakerVolumeTest, StepsFromWhereTheSoundServerIsAndStaysInRange)
 {
     EXPECT_EQ(VolumeStep(), m_step);
-    Indicator indicator;
-    OnVolumeUp(indicator.Setter());
+    OnVolumeUp(m_indicator);
     EXPECT_EQ(SinkVolume(), m_step);
     EXPECT_EQ(GetSpeakerVolume(), m_step);
 
     // Down from just below one step reaches silence; from silence the difference wraps round and
     // is not applied.
     ASSERT_TRUE(SetSinkVolume(m_step - 1));
-    OnVolumeDown(indicator.Setter());
+    OnVolumeDown(m_indicator);
     EXPECT_EQ(SinkVolume(), 0u);
-    OnVolumeDown(indicator.Setter());
+    OnVolumeDown(m_indicator);
     EXPECT_EQ(SinkVolume(), 0u);
 
     // A volume set by another program is read and stepped from where it is.
     ASSERT_TRUE(SetSinkVolume(30000));
     EXPECT_EQ(GetSpeakerVolume(), 30000u);
-    EXPECT_EQ(UpdateVolumeIndicator(indicator.Setter()), 5);
-    OnVolumeUp(indicator.Setter());
+    EXPECT_EQ(UpdateVolumeIndicator(m_indicator), 5);
+    OnVolumeUp(m_indicator);
     EXPECT_EQ(SinkVolume(), 30000 + m_step);
-    OnVolumeDown(indicator.Setter());
-    OnVolumeDown(indicator.Setter());
+    OnVolumeDown(m_indicator);
+    OnVolumeDown(m_indicator);
     EXPECT_EQ(SinkVolume(), 30000 - m_step);
 
     // Near the top, and at exactly the maximum, up pins the volume just below the maximum.
     for (const std::uint32_t start : {60000u, m_max}) {
         ASSERT_TRUE(SetSinkVolume(start));
-        OnVolumeUp(indicator.Setter());
+        OnVolumeUp(m_indicator);
         EXPECT_EQ(SinkVolume(), m_max - 1) << "from " << start;
-        EXPECT_EQ(UpdateVolumeIndicator(indicator.Setter()), 8);
+        EXPECT_EQ(UpdateVolumeIndicator(m_indicator), 8);
     }
 }
 
-TEST_F(SpeakerVolumeTest, WithoutAMixerNothingChanges)
+TEST_F(SpeakerVolumeTest, WithoutAMixerNothingChangesAndTheFailureIsReported)
 {
     ASSERT_TRUE(SetSinkVolume(30000));
     qputenv("CORVANA_MIXER_CARD", "hw:CorvanaNoSuchCard");
-
     static QStringList s_lines;
     s_lines.clear();
     const QtMessageHandler previous =
@@ -109,23 +97,19 @@ TEST_F(SpeakerVolumeTest, WithoutAMixerNothingChanges)
             if (QLatin1String(context.category) == QLatin1String("corvana.support"))
                 s_lines << text;
         });
-
-    Indicator indicator;
     const std::uint32_t volume = GetSpeakerVolume();
     const std::uint32_t maximum = SetSpeakerVolume(1000);
-    const int level = UpdateVolumeIndicator(indicator.Setter());
-    OnVolumeUp(indicator.Setter());
-    OnVolumeDown(indicator.Setter());
-
+    const int level = UpdateVolumeIndicator(m_indicator);
+    OnVolumeUp(m_indicator);
+    OnVolumeDown(m_indicator);
     qInstallMessageHandler(previous);
     qunsetenv("CORVANA_MIXER_CARD");
 
     EXPECT_EQ(volume, kVolumeFailed);
     EXPECT_EQ(maximum, m_max); // the last known maximum
     EXPECT_EQ(level, 0);
-    EXPECT_TRUE(indicator.images.empty());
+    EXPECT_TRUE(m_images.empty());
     EXPECT_EQ(SinkVolume(), 30000u);
-    ASSERT_FALSE(s_lines.isEmpty());
-    EXPECT_EQ(s_lines.first(), QStringLiteral("mixerOpen() failed"));
+    EXPECT_FALSE(s_lines.isEmpty());
     EXPECT_EQ(s_lines.count(QStringLiteral("mixerOpen() failed")), s_lines.size());
 }

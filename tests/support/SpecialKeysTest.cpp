@@ -1,8 +1,7 @@
+// The special keys' quick and long presses, against a stand-in for the dialog's commands.
 #include "support/CSpecialKeys.h"
 #include "support/ISpecialKeyCommands.h"
-#include "support/WindowMessages.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -11,7 +10,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace corvana;
@@ -19,16 +20,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using Calls = std::vector<std::string>;
+constexpr std::chrono::milliseconds kUnit = 100ms;
+
 // Stands in for the main dialog: records the commands the keys run, and follows the mode
 // buttons the way the dialog does.
 class RecordingCommands : public ISpecialKeyCommands {
 public:
     MediaMode mode = MediaMode::Solo;
     bool playerRunning = false;
-    std::vector<std::string> calls;
-    std::vector<qint64> volumeUpTimes;
+    Calls calls;
+    std::vector<qint64> volumeTimes;
     QElapsedTimer clock;
-    std::function<void()> afterVolumeUp;
+    std::function<void()> afterVolume;
 
     RecordingCommands() { clock.start(); }
 
@@ -41,14 +45,8 @@ public:
     void OnPlay() override { calls.emplace_back("Play"); }
     void OnPrevious() override { calls.emplace_back("Previous"); }
     void OnNext() override { calls.emplace_back("Next"); }
-    void OnVolumeUp() override
-    {
-        calls.emplace_back("VolumeUp");
-        volumeUpTimes.push_back(clock.elapsed());
-        if (afterVolumeUp)
-            afterVolumeUp();
-    }
-    void OnVolumeDown() override { calls.emplace_back("VolumeDown"); }
+    void OnVolumeUp() override { Volume("VolumeUp"); }
+    void OnVolumeDown() override { Volume("VolumeDown"); }
     void SaveModeAndEnd() override { calls.emplace_back("SaveModeAndEnd"); }
     bool ClosePlayerIfRunning() override
     {
@@ -65,47 +63,12 @@ private:
         calls.emplace_back(call);
         mode = to;
     }
-};
-
-// The dialog's side of WM_HOOKKEY: hands posted key events to its special keys.
-class DialogStandIn : public QObject {
-public:
-    explicit DialogStandIn(RecordingCommands& commands) : keys(commands) {}
-    CSpecialKeys keys;
-
-    bool event(QEvent* event) override
+    void Volume(const char* call)
     {
-        if (event->type() != EventTypeOf(WM_HOOKKEY))
-            return QObject::event(event);
-        const auto* message = static_cast<const CMessageEvent*>(event);
-        keys.HandleHookKey(static_cast<std::uint32_t>(message->wParam()),
-                           static_cast<std::uint32_t>(message->lParam()));
-        return true;
-    }
-
-    // Posts a key event as the hook does; the others also hand it over at once.
-    void Post(std::uint32_t flags, std::uint32_t scan)
-    {
-        QCoreApplication::postEvent(this, new CMessageEvent(WM_HOOKKEY, flags, scan));
-    }
-    void Press(std::uint32_t scan) { Send(CSpecialKeys::kDown, scan); }
-    void Release(std::uint32_t scan) { Send(CSpecialKeys::kUp, scan); }
-    void Tap(std::uint32_t scan)
-    {
-        Press(scan);
-        Release(scan);
-    }
-    void Send(std::uint32_t flags, std::uint32_t scan)
-    {
-        Post(flags, scan);
-        QCoreApplication::sendPostedEvents(this);
-    }
-    bool AnyTimerActive() const
-    {
-        for (int id = CSpecialKeys::NextTimer; id <= CSpecialKeys::PlayTimer; ++id)
-            if (keys.IsTimerActive(static_cast<CSpecialKeys::TimerId>(id)))
-                return true;
-        return false;
+        calls.emplace_back(call);
+        volumeTimes.push_back(clock.elapsed());
+        if (afterVolume)
+            afterVolume();
     }
 };
 
@@ -114,159 +77,134 @@ protected:
     void SetUp() override
     {
         CSpecialKeys::ResetProgramState();
-        SetUnit(50ms);
+        CSpecialKeys::SetTimeUnit(kUnit);
+        Reopen(MediaMode::Solo);
     }
     void TearDown() override { CSpecialKeys::SetTimeUnit(1000ms); }
 
-    void SetUnit(std::chrono::milliseconds unit)
+    // A new opening of the dialog in `mode`; the key state belongs to the program and stays.
+    void Reopen(MediaMode mode)
     {
-        m_unit = unit;
-        CSpecialKeys::SetTimeUnit(unit);
+        m_keys.reset();
+        m_commands = std::make_unique<RecordingCommands>();
+        m_commands->mode = mode;
+        m_keys = std::make_unique<CSpecialKeys>(*m_commands);
     }
-    int Deadline(int units) const { return static_cast<int>(units * m_unit.count()) + 5000; }
+    void Send(std::uint32_t flags, std::uint32_t scan) { m_keys->HandleHookKey(flags, scan); }
+    void Press(std::uint32_t scan) { Send(CSpecialKeys::kDown, scan); }
+    void Release(std::uint32_t scan) { Send(CSpecialKeys::kUp, scan); }
+    void Tap(std::uint32_t scan)
+    {
+        Press(scan);
+        Release(scan);
+    }
+    Calls TakeCalls() { return std::exchange(m_commands->calls, {}); }
+    bool AnyTimerActive() const
+    {
+        for (int id = CSpecialKeys::NextTimer; id <= CSpecialKeys::PlayTimer; ++id)
+            if (m_keys->IsTimerActive(static_cast<CSpecialKeys::TimerId>(id)))
+                return true;
+        return false;
+    }
+    static bool WaitFor(const std::function<bool()>& condition, int units)
+    {
+        return QTest::qWaitFor(condition, static_cast<int>(units * kUnit.count()) + 5000);
+    }
 
-    std::chrono::milliseconds m_unit{50};
-    RecordingCommands m_commands;
+    std::unique_ptr<RecordingCommands> m_commands;
+    std::unique_ptr<CSpecialKeys> m_keys;
 };
-
-using Calls = std::vector<std::string>;
 
 } // namespace
 
-TEST_F(SpecialKeysTest, QuickModePressesCycleSoloConferenceVideoPhotoSolo)
+TEST_F(SpecialKeysTest, ModeKeyEventsThatArriveAroundAnOpeningOfTheDialog)
 {
-    DialogStandIn dialog(m_commands);
-    for (int i = 0; i < 4; ++i)
-        dialog.Tap(CSpecialKeys::kModeKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Conference", "Foreground", "Video", "Foreground", "Photo",
-                                       "Foreground", "Solo"}));
-    EXPECT_EQ(m_commands.mode, MediaMode::Solo);
-    EXPECT_FALSE(dialog.AnyTimerActive());
-    EXPECT_FALSE(CSpecialKeys::ProgramState().modeKeyPressed);
+    // The press that opened the dialog went to the hidden frame, so the dialog sees only the
+    // release: it brings the dialog forward and keeps the mode.
+    Reopen(MediaMode::Video);
+    Release(CSpecialKeys::kModeKey);
+    EXPECT_EQ(TakeCalls(), (Calls{"Foreground", "Video"}));
+    Reopen(MediaMode::Photo);
+    Release(CSpecialKeys::kModeKey);
+    EXPECT_EQ(TakeCalls(), (Calls{"Foreground"})); // Photo is not grabbed again
+
+    // A long press saves and ends the dialog; its release arrives in the next opening and is spent.
+    Reopen(MediaMode::Conference);
+    Press(CSpecialKeys::kModeKey);
+    ASSERT_TRUE(WaitFor([&] { return m_commands->Count("SaveModeAndEnd") > 0; }, 2));
+    EXPECT_EQ(TakeCalls(), (Calls{"SaveModeAndEnd"}));
+    EXPECT_FALSE(AnyTimerActive());
+    Reopen(MediaMode::Conference);
+    Release(CSpecialKeys::kModeKey);
+    EXPECT_TRUE(m_commands->calls.empty());
+    Tap(CSpecialKeys::kModeKey);
+    EXPECT_EQ(TakeCalls(), (Calls{"Foreground", "Video"}));
 }
 
-TEST_F(SpecialKeysTest, ReleaseOfThePressThatOpenedTheDialogKeepsTheMode)
+TEST_F(SpecialKeysTest, HeldNextOrPreviousStepsTheVolumeAndSkipsTheTrackStep)
 {
-    // That press went to the hidden frame, so the dialog sees only the release.
-    DialogStandIn dialog(m_commands);
-    m_commands.mode = MediaMode::Video;
-    dialog.Release(CSpecialKeys::kModeKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Foreground", "Video"}));
+    const struct {
+        std::uint32_t key;
+        const char* step;
+        const char* track;
+    } cases[] = {{CSpecialKeys::kNextKey, "VolumeUp", "Next"}, {CSpecialKeys::kPreviousKey, "VolumeDown", "Previous"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.track);
+        Reopen(MediaMode::Solo);
+        // Released between the third step (4 units) and the fourth (5 units).
+        m_commands->afterVolume = [this, key = c.key] {
+            if (m_commands->volumeTimes.size() == 3)
+                QTimer::singleShot(0, m_keys.get(), [this, key] { Release(key); });
+        };
+        const qint64 pressedAt = m_commands->clock.elapsed();
+        Press(c.key);
+        ASSERT_TRUE(WaitFor([&] { return !AnyTimerActive(); }, 5));
+        EXPECT_EQ(TakeCalls(), Calls(3, c.step));
+        const std::vector<qint64>& at = m_commands->volumeTimes;
+        ASSERT_EQ(at.size(), 3u);
+        const qint64 unit = kUnit.count(), slack = 3; // timers may fire a hair early
+        EXPECT_GE(at[0] - pressedAt, 2 * unit - slack);
+        EXPECT_GE(at[1] - at[0], unit - slack);
+        EXPECT_GE(at[2] - at[1], unit - slack);
 
-    m_commands.calls.clear();
-    m_commands.mode = MediaMode::Photo;
-    dialog.Release(CSpecialKeys::kModeKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Foreground"})); // Photo is not grabbed again
-    EXPECT_EQ(CSpecialKeys::ProgramState().modeCycleIndex, 0);
+        Tap(c.key);
+        EXPECT_EQ(TakeCalls(), (Calls{c.track}));
+    }
 }
 
-TEST_F(SpecialKeysTest, HeldModeKeySavesAndEndsAndItsReleaseInTheNextOpeningDoesNothing)
+TEST_F(SpecialKeysTest, HeldPlayKeyWaitsForAPlayerThenClosesItAndItsReleasePlaysNothing)
 {
-    {
-        DialogStandIn dialog(m_commands);
-        m_commands.mode = MediaMode::Conference;
-        dialog.Press(CSpecialKeys::kModeKey);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("SaveModeAndEnd") > 0; }, Deadline(2)));
-        EXPECT_EQ(m_commands.calls, (Calls{"SaveModeAndEnd"}));
-        EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDoneMode);
-        EXPECT_FALSE(dialog.AnyTimerActive());
-    } // the dialog has closed
+    Press(CSpecialKeys::kPlayKey);
+    ASSERT_TRUE(WaitFor([&] { return m_commands->Count("NoPlayer") >= 2; }, 4));
+    EXPECT_TRUE(m_keys->IsTimerActive(CSpecialKeys::PlayTimer));
+    m_commands->playerRunning = true;
+    ASSERT_TRUE(WaitFor([&] { return m_commands->Count("ClosePlayer") == 1; }, 2));
+    EXPECT_FALSE(m_keys->IsTimerActive(CSpecialKeys::PlayTimer));
+    Release(CSpecialKeys::kPlayKey);
+    EXPECT_EQ(m_commands->Count("Play"), 0);
 
-    RecordingCommands laterCommands;
-    laterCommands.mode = MediaMode::Conference;
-    DialogStandIn laterDialog(laterCommands);
-    laterDialog.Release(CSpecialKeys::kModeKey);
-    EXPECT_TRUE(laterCommands.calls.empty());
-    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneMode);
-
-    // The flag is spent: the next quick press steps the mode again.
-    laterDialog.Tap(CSpecialKeys::kModeKey);
-    EXPECT_EQ(laterCommands.calls, (Calls{"Foreground", "Video"}));
+    TakeCalls();
+    Tap(CSpecialKeys::kPlayKey);
+    EXPECT_EQ(TakeCalls(), (Calls{"Play"}));
 }
 
-TEST_F(SpecialKeysTest, NextHeldFourAndAHalfUnitsRaisesTheVolumeThreeTimesAndSkipsNext)
+TEST_F(SpecialKeysTest, RecordActsOnReleaseAndOtherFlagsOrKeysDoNothing)
 {
-    SetUnit(100ms);
-    DialogStandIn dialog(m_commands);
-    // Released between the third repeat (4 units) and the fourth (5 units).
-    m_commands.afterVolumeUp = [&] {
-        if (m_commands.volumeUpTimes.size() == 3)
-            dialog.Post(CSpecialKeys::kUp, CSpecialKeys::kNextKey);
-    };
-    const qint64 pressedAt = m_commands.clock.elapsed();
-    dialog.Press(CSpecialKeys::kNextKey);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.keys.IsTimerActive(CSpecialKeys::NextTimer); }, Deadline(5)));
+    Press(CSpecialKeys::kRecordKey);
+    EXPECT_TRUE(m_commands->calls.empty());
+    Release(CSpecialKeys::kRecordKey);
+    EXPECT_EQ(TakeCalls(), (Calls{"Record"}));
 
-    EXPECT_EQ(m_commands.calls, (Calls{"VolumeUp", "VolumeUp", "VolumeUp"}));
-    ASSERT_EQ(m_commands.volumeUpTimes.size(), 3u);
-    const qint64 unit = m_unit.count();
-    const qint64 slack = 3; // timers may fire a hair early
-    EXPECT_GE(m_commands.volumeUpTimes[0] - pressedAt, 2 * unit - slack);
-    EXPECT_GE(m_commands.volumeUpTimes[1] - m_commands.volumeUpTimes[0], unit - slack);
-    EXPECT_GE(m_commands.volumeUpTimes[2] - m_commands.volumeUpTimes[1], unit - slack);
-    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDoneNext);
-}
-
-TEST_F(SpecialKeysTest, PreviousHeldLowersTheVolumeAndSkipsPrevious)
-{
-    DialogStandIn dialog(m_commands);
-    dialog.Press(CSpecialKeys::kPreviousKey);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("VolumeDown") == 2; }, Deadline(3)));
-    dialog.Release(CSpecialKeys::kPreviousKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"VolumeDown", "VolumeDown"}));
-    EXPECT_FALSE(dialog.AnyTimerActive());
-
-    m_commands.calls.clear();
-    dialog.Tap(CSpecialKeys::kPreviousKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Previous"}));
-}
-
-TEST_F(SpecialKeysTest, HeldPlayKeyWaitsForAPlayerThenClosesIt)
-{
-    DialogStandIn dialog(m_commands);
-    dialog.Press(CSpecialKeys::kPlayKey);
-    // No player: the timer keeps firing.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("NoPlayer") == 2; }, Deadline(4)));
-    EXPECT_TRUE(dialog.keys.IsTimerActive(CSpecialKeys::PlayTimer));
-    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDonePlay);
-
-    m_commands.playerRunning = true;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_commands.Count("ClosePlayer") == 1; }, Deadline(2)));
-    EXPECT_FALSE(dialog.keys.IsTimerActive(CSpecialKeys::PlayTimer));
-    EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDonePlay);
-
-    dialog.Release(CSpecialKeys::kPlayKey);
-    EXPECT_EQ(m_commands.Count("Play"), 0);
-    EXPECT_FALSE(CSpecialKeys::ProgramState().longPressDonePlay);
-
-    m_commands.calls.clear();
-    dialog.Tap(CSpecialKeys::kPlayKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Play"}));
-}
-
-TEST_F(SpecialKeysTest, RecordActsOnlyOnRelease)
-{
-    DialogStandIn dialog(m_commands);
-    dialog.Press(CSpecialKeys::kRecordKey);
-    EXPECT_TRUE(m_commands.calls.empty());
-    EXPECT_FALSE(dialog.AnyTimerActive());
-    dialog.Release(CSpecialKeys::kRecordKey);
-    EXPECT_EQ(m_commands.calls, (Calls{"Record"}));
-}
-
-TEST_F(SpecialKeysTest, OtherFlagsAndOtherKeysDoNothing)
-{
-    DialogStandIn dialog(m_commands);
     // Not extended, released without the extended flag, Alt held, injected, and combinations.
     for (std::uint32_t scan : {CSpecialKeys::kModeKey, CSpecialKeys::kPlayKey, CSpecialKeys::kPreviousKey,
                                CSpecialKeys::kNextKey, CSpecialKeys::kRecordKey})
         for (std::uint32_t flags : {0x00, 0x80, 0x20, 0x21, 0xA1, 0x10, 0x11, 0x91, 0x30, 0x03})
-            dialog.Send(flags, scan);
+            Send(flags, scan);
     // Extended keys that are not special keys.
     for (std::uint32_t scan : {0x48u, 0x1Du, 0x38u, 0x78u, 0x3Eu})
-        dialog.Tap(scan);
-    EXPECT_TRUE(m_commands.calls.empty());
-    EXPECT_FALSE(dialog.AnyTimerActive());
+        Tap(scan);
+    EXPECT_TRUE(m_commands->calls.empty());
+    EXPECT_FALSE(AnyTimerActive());
     CSpecialKeys::State expected;
     expected.modeCycleIndex = 1; // Solo, set on every event
     EXPECT_EQ(CSpecialKeys::ProgramState(), expected);
