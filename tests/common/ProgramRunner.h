@@ -26,12 +26,9 @@ inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {})
     return process;
 }
 
-// The process id, also after the process has ended.
-inline qint64 Pid(const std::unique_ptr<QProcess>& process)
-{
-    return process->property("pid").toLongLong();
-}
-inline qint64 Pid(const QProcess* process)
+// The process id, also after the process has ended; of a QProcess* or a unique_ptr to one.
+template <typename Process>
+qint64 Pid(const Process& process)
 {
     return process->property("pid").toLongLong();
 }
