@@ -32,19 +32,15 @@
 struct ProcessFigures {
     int descriptors = 0, threads = 0;
     long rssKb = 0, pssKb = 0;
-    std::map<QString, int> kinds;    // what the descriptors refer to: "socket", "anon_inode:[eventfd]", ...
-    std::map<QString, int> threadNames;  // without digits: "videotestsrc:src", "pool-soak_bench", ...
+    // Without digits: what the descriptors refer to ("socket:[]", "anon_inode:[eventfd]", a file
+    // named after its time) and the threads' names ("videotestsrc:src", "pool-soak_bench").
+    std::map<QString, int> kinds;
+    std::map<QString, int> threadNames;
 };
 
-// Sockets and pipes without their inode number, files by their folder, the rest as it is.
-inline QString DescriptorKind(const QString& target)
+inline QString WithoutDigits(QString text)
 {
-    if (target.startsWith(QLatin1String("socket:")) || target.startsWith(QLatin1String("pipe:")))
-        return target.section(QLatin1Char(':'), 0, 0);
-    if (target.startsWith(QLatin1Char('/')) && !target.startsWith(QLatin1String("/dev/"))
-        && !target.startsWith(QLatin1String("/proc/")))
-        return QStringLiteral("file in ") + target.section(QLatin1Char('/'), 0, -2);
-    return target;
+    return text.remove(QRegularExpression(QStringLiteral("\\d+")));
 }
 
 // The number of a /proc file's "Name: value" line, e.g. "VmRSS:".
@@ -70,14 +66,14 @@ inline ProcessFigures ReadProcessFigures()
             if (length < 0)
                 continue;
             ++figures.descriptors;
-            ++figures.kinds[DescriptorKind(QString::fromLocal8Bit(target, length))];
+            ++figures.kinds[WithoutDigits(QString::fromLocal8Bit(target, length))];
         }
         ::closedir(dir);
     }
     for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
         if (comm.open(QIODevice::ReadOnly))
-            ++figures.threadNames[QString::fromUtf8(comm.readAll().trimmed()).remove(QRegularExpression(QStringLiteral("\\d+")))];
+            ++figures.threadNames[WithoutDigits(QString::fromUtf8(comm.readAll().trimmed()))];
     }
     figures.threads = static_cast<int>(ProcField("/proc/self/status", "Threads:"));
     figures.rssKb = ProcField("/proc/self/status", "VmRSS:");

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <cstdlib>
 #include <optional>
@@ -26,7 +25,6 @@ class TestEnvironment {
 public:
     TestEnvironment()
     {
-        m_root.setAutoRemove(true);
         const QString root = m_root.path();
         for (const char* folder : {"/home/Documents", "/config", "/machine/Tessaly", "/run"})
             QDir().mkpath(root + QLatin1String(folder));
