@@ -26,26 +26,19 @@ inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {})
     return process;
 }
 
-// The process id, also after the process has ended.
-inline qint64 Pid(const std::unique_ptr<QProcess>& process)
-{
-    return process->property("pid").toLongLong();
-}
-inline qint64 Pid(const QProcess* process)
+// The process id, also after the process has ended; of a QProcess* or a unique_ptr to one.
+template <typename Process>
+qint64 Pid(const Process& process)
 {
     return process->property("pid").toLongLong();
 }
 
-// Runs a start that should end by itself and returns its exit code (-1 when it did not end).
+// Runs a start that should end by itself and returns its exit code (-1 when it did not end, and
+// then it is killed as the QProcess goes).
 inline int RunCorvana(const QStringList& arguments = {}, int timeoutMs = 20000)
 {
     auto process = StartCorvana(arguments);
-    if (!process->waitForFinished(timeoutMs)) {
-        process->kill();
-        process->waitForFinished();
-        return -1;
-    }
-    return process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+    return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
 }
 
 inline QString RunTool(const QString& program, const QStringList& arguments, int timeoutMs = 10000)

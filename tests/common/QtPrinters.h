@@ -1,19 +1,10 @@
 #pragma once
-// Readable GoogleTest messages for Qt strings.
+// Readable GoogleTest messages for Qt strings, also inside containers such as QStringList.
 #include <QString>
-#include <QStringList>
 
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& list, std::ostream* out)
-{
-    *out << '{';
-    for (qsizetype i = 0; i < list.size(); ++i)
-        *out << (i ? ", " : "") << '"' << list.at(i).toStdString() << '"';
-    *out << '}';
 }

@@ -30,35 +30,26 @@
 #include <unistd.h>
 
 struct ProcessFigures {
-    int descriptors = 0;
-    int threads = 0;
-    long rssKb = 0;
-    long pssKb = 0;
-    std::map<QString, int> kinds;    // what the descriptors refer to: "socket", "anon_inode:[eventfd]", ...
-    std::map<QString, int> threadNames;  // without digits: "videotestsrc:src", "pool-soak_bench", ...
+    int descriptors = 0, threads = 0;
+    long rssKb = 0, pssKb = 0;
+    // Without digits: what the descriptors refer to ("socket:[]", "anon_inode:[eventfd]", a file
+    // named after its time) and the threads' names ("videotestsrc:src", "pool-soak_bench").
+    std::map<QString, int> kinds;
+    std::map<QString, int> threadNames;
 };
 
-// Sockets and pipes without their inode number, files by their folder, the rest as it is.
-inline QString DescriptorKind(const QString& target)
+inline QString WithoutDigits(QString text)
 {
-    if (target.startsWith(QLatin1String("socket:")) || target.startsWith(QLatin1String("pipe:")))
-        return target.section(QLatin1Char(':'), 0, 0);
-    if (target.startsWith(QLatin1Char('/')) && !target.startsWith(QLatin1String("/dev/"))
-        && !target.startsWith(QLatin1String("/proc/")))
-        return QStringLiteral("file in ") + target.section(QLatin1Char('/'), 0, -2);
-    return target;
+    return text.remove(QRegularExpression(QStringLiteral("\\d+")));
 }
 
-// A number of a /proc file's "Name: value" line, e.g. "Threads:".
+// The number of a /proc file's "Name: value" line, e.g. "VmRSS:".
 inline long ProcField(const char* file, const char* field)
 {
     QFile status(QString::fromLatin1(file));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return std::atol(line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().constData());
-    return -1;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf(QByteArray("\n") + field);
+    return at < 0 ? -1 : std::atol(text.constData() + at + 1 + std::strlen(field));
 }
 
 inline ProcessFigures ReadProcessFigures()
@@ -75,14 +66,14 @@ inline ProcessFigures ReadProcessFigures()
             if (length < 0)
                 continue;
             ++figures.descriptors;
-            ++figures.kinds[DescriptorKind(QString::fromLocal8Bit(target, length))];
+            ++figures.kinds[WithoutDigits(QString::fromLocal8Bit(target, length))];
         }
         ::closedir(dir);
     }
     for (const QString& task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
         if (comm.open(QIODevice::ReadOnly))
-            ++figures.threadNames[QString::fromUtf8(comm.readAll().trimmed()).remove(QRegularExpression(QStringLiteral("\\d+")))];
+            ++figures.threadNames[WithoutDigits(QString::fromUtf8(comm.readAll().trimmed()))];
     }
     figures.threads = static_cast<int>(ProcField("/proc/self/status", "Threads:"));
     figures.rssKb = ProcField("/proc/self/status", "VmRSS:");
@@ -114,18 +105,16 @@ inline ProcessFigures SettledFigures(int threadsAtMost = INT_MAX, int descriptor
     ProcessFigures last;
     QElapsedTimer held;
     held.start();
-    WaitFor(
-        [&] {
-            // A GLib pool's thread joins the idle ones only half a second after its last task.
-            g_thread_pool_stop_unused_threads();
-            QThreadPool::globalInstance()->waitForDone(1000);
-            const ProcessFigures now = ReadProcessFigures();
-            if (now.threads != last.threads || now.descriptors != last.descriptors)
-                held.restart();
-            last = now;
-            return now.threads <= threadsAtMost && now.descriptors <= descriptorsAtMost && held.elapsed() >= 1000;
-        },
-        20000);
+    WaitFor([&] {
+        // A GLib pool's thread joins the idle ones only half a second after its last task.
+        g_thread_pool_stop_unused_threads();
+        QThreadPool::globalInstance()->waitForDone(1000);
+        const ProcessFigures now = ReadProcessFigures();
+        if (now.threads != last.threads || now.descriptors != last.descriptors)
+            held.restart();
+        last = now;
+        return now.threads <= threadsAtMost && now.descriptors <= descriptorsAtMost && held.elapsed() >= 1000;
+    }, 20000);
     return ReadProcessFigures();
 }
 
@@ -191,24 +180,18 @@ inline bool RecordOnce(corvana::CCorvanaDlg& dialog, double seconds)
     return lasted && !dialog.Button(CCorvanaDlg::IDC_RECORD)->IsLatched();
 }
 
-inline bool PlayerRunning()
-{
-    return corvana::CDesktopWindows::FindWindowByClass(corvana::CMediaPlayer::kWindowClass).has_value();
-}
-
-// The player leaves its IPC socket's file behind; it has ended once nobody accepts there.
-inline bool PlayerListening()
-{
-    QLocalSocket socket;
-    socket.connectToServer(corvana::CMediaPlayer::IpcSocketPath());
-    return socket.waitForConnected(200);
-}
-
-// Play on the selected recording starts the media player; Alt+F4 closes it again.
+// Play on the selected recording starts the media player; Alt+F4 closes it again. The player
+// leaves its IPC socket's file behind: it has ended once nobody accepts there.
 inline bool PlayAndClosePlayer(corvana::CCorvanaDlg& dialog)
 {
+    using corvana::CMediaPlayer;
+    const auto running = [] { return corvana::CDesktopWindows::FindWindowByClass(CMediaPlayer::kWindowClass).has_value(); };
     dialog.OnPlay();
-    const bool started = WaitFor(PlayerRunning, 15000);
+    const bool started = WaitFor(running, 15000);
     dialog.ClosePlayerIfRunning();
-    return started && WaitFor([] { return !PlayerRunning() && !PlayerListening(); }, 10000);
+    return started && WaitFor([&] {
+        QLocalSocket socket;
+        socket.connectToServer(CMediaPlayer::IpcSocketPath());
+        return !running() && !socket.waitForConnected(200);
+    }, 10000);
 }

@@ -10,29 +10,24 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <cstdlib>
 #include <optional>
 
+// One controller transaction of the journal: when, by which process, the data byte (e.g. D2).
 struct JournalLine {
     qint64 micros = 0;
     qint64 pid = 0;
-    QString kind;   // write or receive
-    QString data;   // e.g. D2
-    bool ok = false;
+    QString data;
 };
 
 class TestEnvironment {
 public:
     TestEnvironment()
     {
-        m_root.setAutoRemove(true);
         const QString root = m_root.path();
-        QDir().mkpath(root + QStringLiteral("/home/Documents"));
-        QDir().mkpath(root + QStringLiteral("/config"));
-        QDir().mkpath(root + QStringLiteral("/machine/Tessaly"));
-        QDir().mkpath(root + QStringLiteral("/run"));
+        for (const char* folder : {"/home/Documents", "/config", "/machine/Tessaly", "/run"})
+            QDir().mkpath(root + QLatin1String(folder));
         QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Set("HOME", root + QStringLiteral("/home"));
         Set("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
@@ -47,8 +42,7 @@ public:
 
     QString Root() const { return m_root.path(); }
     QString Home() const { return Root() + QStringLiteral("/home"); }
-    QString Documents() const { return Home() + QStringLiteral("/Documents"); }
-    QString MediaFolder(const QString& sub) const { return Documents() + QStringLiteral("/Corvana/") + sub + QLatin1Char('/'); }
+    QString MediaFolder(const QString& sub) const { return Home() + QStringLiteral("/Documents/Corvana/") + sub + QLatin1Char('/'); }
     QString UserSettings() const { return Root() + QStringLiteral("/config/Tessaly/Corvana.conf"); }
     QString MachineSettings() const { return Root() + QStringLiteral("/machine/Tessaly/Corvana.conf"); }
     QString JournalPath() const { return Root() + QStringLiteral("/journal.txt"); }
@@ -75,15 +69,11 @@ public:
     QList<JournalLine> Journal() const
     {
         static const QRegularExpression line(
-            QStringLiteral("^(\\d+) (\\d+) (write|receive) cmd=45 data=([0-9A-F:-]+)(?: reply=\\S+)? result=(ok|fail)$"));
+            QStringLiteral("^(\\d+) (\\d+) (?:write|receive) cmd=45 data=([0-9A-F:-]+)(?: reply=\\S+)? result=(?:ok|fail)$"));
         QList<JournalLine> lines;
-        const QList<QByteArray> raw = ReadFile(JournalPath()).split('\n');
-        for (const QByteArray& text : raw) {
-            const auto match = line.match(QString::fromUtf8(text));
-            if (!match.hasMatch())
-                continue;
-            lines.push_back({match.captured(1).toLongLong(), match.captured(2).toLongLong(), match.captured(3),
-                             match.captured(4), match.captured(5) == QLatin1String("ok")});
+        for (const QByteArray& text : ReadFile(JournalPath()).split('\n')) {
+            if (const auto match = line.match(QString::fromUtf8(text)); match.hasMatch())
+                lines.push_back({match.captured(1).toLongLong(), match.captured(2).toLongLong(), match.captured(3)});
         }
         return lines;
     }
