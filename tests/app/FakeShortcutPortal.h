@@ -39,15 +39,16 @@ public:
     }
     void CloseSession()
     {
-        QDBusMessage closed = QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed");
-        closed << QVariantMap{};
-        m_bus.send(closed);
+        QDBusMessage signal = QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed");
+        signal << QVariantMap{};
+        m_bus.send(signal);
     }
 
     int binds = 0;         // BindShortcuts requests answered
     QString session;       // the last session made
     QStringList ids;       // of the last BindShortcuts, in order
     QStringList triggers;  // their preferred triggers
+    QStringList closed;    // sessions the program closed
 
     QString introspect(const QString& path) const override
     {
@@ -63,8 +64,10 @@ public:
         const QString member = message.member();
         if (member == "Get" && arguments.value(0).toString() == kInterface && arguments.value(1).toString() == "version")
             return m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
-        if (member == "Close")
+        if (member == "Close") {
+            closed << message.path();
             return m_bus.send(message.createReply());
+        }
         if (member == "CreateSession") {
             const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(0));
             session = ObjectPath(message, "session", options.value("session_handle_token").toString());

@@ -124,6 +124,12 @@ TEST_F(WaylandTest, APortalThatGoesAwayOrClosesTheSessionIsBoundAgain)
     EXPECT_TRUE(WaitFor([] { return !DialogOpen(); }));
     portal.Release("mode");
     EXPECT_TRUE(WaitFor([&] { return Saved("ModeState=1"); }));
+    // The session ends with the program, and so does the program, cleanly.
+    EXPECT_EQ(RunCorvana({"Close"}), 0);
+    ASSERT_TRUE(resident->waitForFinished(10000));
+    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(resident->exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
 }
 
 TEST_F(WaylandTest, WithoutAKeySourceItSaysSoOnceAndASecondStartStillOpensTheWindow)
