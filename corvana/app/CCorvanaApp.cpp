@@ -9,6 +9,7 @@
 #include "capture/UnfinishedRecordings.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
+#include "support/DesktopSession.h"
 #include "support/WindowMessages.h"
 
 #include <QApplication>
@@ -128,6 +129,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
     // Recordings a crash or kill left unfinished are made whole before anything else is recorded.
     UnfinishedRecordings::RepairAll();
 
+    DesktopSession::PreferXWayland();
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "corvana: no display to show the main window on (DISPLAY is %s)\n",
                      qEnvironmentVariableIsEmpty("DISPLAY") ? "not set" : "unreachable");

@@ -2,11 +2,14 @@
 #include <cstdint>
 
 class QObject;
+class QString;
 
 namespace corvana {
 
-// Holder of the program's global key source. Instances carry no data: the target and the
-// installed source are shared by the whole process, and destroying a holder leaves them alone.
+// Holder of the program's global key source: the desktop portal's global shortcuts on a Wayland
+// session whose portal offers them, else raw X key events; CORVANA_KEY_SOURCE=portal or x11
+// chooses one. Instances carry no data: the target and the installed source are shared by the
+// whole process, and destroying a holder leaves them alone.
 class CKeyboardHook {
 public:
     virtual ~CKeyboardHook();
@@ -19,6 +22,9 @@ public:
 
     static bool IsInstalled();
 };
+
+// Says once per process, on standard error, why the special keys cannot be had.
+void ReportSpecialKeysUnavailable(const QString& why);
 
 // Called for every key event of the desktop: posts WM_HOOKKEY (flags, scan code) to the target.
 void KeyboardHookProc(std::uint32_t flags, std::uint32_t scan);

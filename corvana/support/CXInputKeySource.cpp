@@ -21,27 +21,27 @@ void CXInputKeySource::DisplayCloser::operator()(_XDisplay* display) const
     XCloseDisplay(display);
 }
 
-std::unique_ptr<CXInputKeySource> CXInputKeySource::Open(KeyHandler handler)
+std::unique_ptr<CXInputKeySource> CXInputKeySource::Open(KeyHandler handler, QString* failure)
 {
-    DisplayPtr display(XOpenDisplay(nullptr));
-    if (!display) {
-        qCDebug(lcSupport) << "key source: no X display";
+    auto fail = [failure](const char* why) -> std::unique_ptr<CXInputKeySource> {
+        qCDebug(lcSupport) << "key source:" << why;
+        if (failure)
+            *failure = QString::fromLatin1(why);
         return nullptr;
-    }
+    };
+    DisplayPtr display(XOpenDisplay(nullptr));
+    if (!display)
+        return fail("there is no X display");
     int opcode = 0;
     int firstEvent = 0;
     int firstError = 0;
-    if (!XQueryExtension(display.get(), "XInputExtension", &opcode, &firstEvent, &firstError)) {
-        qCDebug(lcSupport) << "key source: the X server has no XInput extension";
-        return nullptr;
-    }
+    if (!XQueryExtension(display.get(), "XInputExtension", &opcode, &firstEvent, &firstError))
+        return fail("the X server has no XInput extension");
     // 2.1 and later deliver raw events to the root window also while another client grabs.
     int major = 2;
     int minor = 2;
-    if (XIQueryVersion(display.get(), &major, &minor) != Success || major < 2) {
-        qCDebug(lcSupport) << "key source: the X server has no XInput 2";
-        return nullptr;
-    }
+    if (XIQueryVersion(display.get(), &major, &minor) != Success || major < 2)
+        return fail("the X server has no XInput 2");
 
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);

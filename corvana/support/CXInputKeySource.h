@@ -2,6 +2,7 @@
 #include "support/CKeyTranslator.h"
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -18,8 +19,8 @@ class CXInputKeySource : public QObject {
 public:
     using KeyHandler = std::function<void(const HookKey&)>;
 
-    // Null when there is no X display or the server lacks XInput 2.
-    static std::unique_ptr<CXInputKeySource> Open(KeyHandler handler);
+    // Null when there is no X display or the server lacks XInput 2; failure then says which.
+    static std::unique_ptr<CXInputKeySource> Open(KeyHandler handler, QString* failure = nullptr);
     ~CXInputKeySource() override;
 
     // Sources alive in this process, and key events they have read so far.

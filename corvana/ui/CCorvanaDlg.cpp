@@ -538,13 +538,12 @@ void CCorvanaDlg::ResumeSpecialKeys()
 
 bool CCorvanaDlg::PlayerOpen()
 {
-    return m_playback->FindPlayerWindow().has_value();
+    return m_playback->PlayerRunning();
 }
 
 void CCorvanaDlg::StopPlayer()
 {
-    if (const auto player = m_playback->FindPlayerWindow())
-        m_playback->SendPlayerKeys(*player, CPlaybackControl::StopKeys);
+    m_playback->SteerPlayer(CPlaybackControl::StopKeys);
 }
 
 void CCorvanaDlg::ClosePlayer()

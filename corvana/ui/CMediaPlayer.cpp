@@ -16,12 +16,17 @@ namespace corvana {
 
 namespace {
 
+bool Connect(QLocalSocket& socket)
+{
+    socket.connectToServer(CMediaPlayer::IpcSocketPath());
+    return socket.waitForConnected(300);
+}
+
 // Writes one command to the running player; false when none listens on the socket.
 bool SendCommand(const QJsonValue& command)
 {
     QLocalSocket socket;
-    socket.connectToServer(CMediaPlayer::IpcSocketPath());
-    if (!socket.waitForConnected(300))
+    if (!Connect(socket))
         return false;
     socket.write(QJsonDocument(QJsonObject{{QStringLiteral("command"), command}}).toJson(QJsonDocument::Compact) + '\n');
     const bool written = socket.waitForBytesWritten(300);
@@ -57,6 +62,12 @@ QString CMediaPlayer::EndOfFileScriptPath()
 bool CMediaPlayer::PressKeys(const char* chord)
 {
     return SendCommand(QJsonArray{QStringLiteral("keypress"), QLatin1String(chord)});
+}
+
+bool CMediaPlayer::IsRunning()
+{
+    QLocalSocket socket;
+    return Connect(socket);
 }
 
 bool CMediaPlayer::Open(const QString& path)

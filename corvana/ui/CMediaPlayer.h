@@ -16,6 +16,8 @@ public:
     // Has the running player act on the chord ("ctrl+p") as its input configuration binds it,
     // through the IPC socket; false when no player took the request.
     static bool PressKeys(const char* chord);
+    // A player answers on the IPC socket.
+    static bool IsRunning();
 
     static QString IpcSocketPath();
     static QString InputConfigPath();

@@ -3,6 +3,7 @@
 #include "capture/CPhotoCapture.h"
 #include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
+#include "support/DesktopSession.h"
 #include "support/Logging.h"
 #include "ui/CCorvanaDlg.h"
 #include "ui/CMediaPlayer.h"
@@ -36,17 +37,38 @@ void CPlaybackControl::SendPlayerKeys(CDesktopWindows::WindowId window, const Pl
     if (CDesktopWindows::ActivateWindow(window) && CDesktopWindows::SendKeys(window, keys.keys))
         return;
     qCDebug(lcUi) << "no keys could be typed into the media player;" << keys.chord << "goes over its socket";
+    SendOverSocket(keys);
+}
+
+void CPlaybackControl::SendOverSocket(const PlayerKeySequence& keys)
+{
     if (!CMediaPlayer::PressKeys(keys.chord))
         qCDebug(lcUi) << "the media player did not take" << keys.chord;
 }
 
-bool CPlaybackControl::ClosePlayerIfRunning()
+bool CPlaybackControl::PlayerRunning() const
 {
+    return DesktopSession::IsWayland() ? CMediaPlayer::IsRunning() : FindPlayerWindow().has_value();
+}
+
+bool CPlaybackControl::SteerPlayer(const PlayerKeySequence& keys)
+{
+    if (DesktopSession::IsWayland()) {
+        if (!CMediaPlayer::IsRunning())
+            return false;
+        SendOverSocket(keys);
+        return true;
+    }
     const auto player = FindPlayerWindow();
     if (!player)
         return false;
-    SendPlayerKeys(*player, CloseKeys);
+    SendPlayerKeys(*player, keys);
     return true;
+}
+
+bool CPlaybackControl::ClosePlayerIfRunning()
+{
+    return SteerPlayer(CloseKeys);
 }
 
 void CPlaybackControl::TakeForeground()
@@ -83,14 +105,14 @@ void CPlaybackControl::ResumeLivePicture()
 
 void CPlaybackControl::OnPlay()
 {
-    const auto player = FindPlayerWindow();
+    const bool playerRunning = PlayerRunning();
     CMediaListBox* list = m_dialog.List();
     const int selection = list->GetCurSel();
     if (list->GetCount() == 0 || selection < 0)
         return;
     const QString name = list->GetText(selection);
-    if (player) {
-        SendPlayerKeys(*player, PlayPauseKeys);
+    if (playerRunning) {
+        SteerPlayer(PlayPauseKeys);
         return;
     }
     if (m_dialog.Mode() != MediaMode::Photo) {
@@ -121,7 +143,7 @@ void CPlaybackControl::OnNext()
 
 void CPlaybackControl::Step(int direction)
 {
-    const auto player = FindPlayerWindow();
+    const bool playerRunning = PlayerRunning();
     CMediaListBox* list = m_dialog.List();
     const int count = list->GetCount();
     if (count == 0)
@@ -134,7 +156,7 @@ void CPlaybackControl::Step(int direction)
         next = selection >= count - 1 ? 0 : selection + 1;
     list->SetCurSel(next);
     const QString name = list->GetText(next);
-    if (player) {
+    if (playerRunning) {
         if (m_dialog.Mode() != MediaMode::Photo)
             LaunchPlayer(m_dialog.Mode(), name);
         return;

@@ -32,6 +32,10 @@ public:
     void TakeForeground();
     std::optional<CDesktopWindows::WindowId> FindPlayerWindow() const;
     void SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys);
+    // On X11 the player is its window and gets keys; on Wayland, where its window is out of
+    // sight and reach, it is its IPC socket. SteerPlayer is false when no player is running.
+    bool PlayerRunning() const;
+    bool SteerPlayer(const PlayerKeySequence& keys);
     void LaunchPlayer(MediaMode mode, const QString& name);
     void ShowPhoto(const QString& name);
     bool ClosePlayerIfRunning();
@@ -42,6 +46,7 @@ public:
 
 private:
     void Step(int direction);
+    static void SendOverSocket(const PlayerKeySequence& keys);
     void PauseLivePicture();
     void ResumeLivePicture();
 

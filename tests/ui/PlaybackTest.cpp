@@ -1,7 +1,8 @@
 // Playback through the real media player (mpv) under the window manager: Play starts it with the
 // selected file and steers it with Ctrl+P and Ctrl+S on any keyboard layout, the play key's long
 // press closes it, a player that cannot be made the active window is steered over its socket; the
-// player stays open after Stop and at the end of a file; file names never reach a shell.
+// player stays open after Stop and at the end of a file; file names never reach a shell. On a
+// Wayland session the player is steered over its socket alone.
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
@@ -118,6 +119,9 @@ protected:
     {
         if (const auto player = PlayerWindow())
             Xdo({"windowkill", QString::number(*player)});
+        else
+            CMediaPlayer::PressKeys("alt+f4");
+        ::unsetenv("XDG_SESSION_TYPE");
         WaitFor([] { return !PlayerProcessAlive(); }, 5000);
     }
     // A file of the given number of 23 ms buffers in the Solo folder.
@@ -215,6 +219,28 @@ TEST_F(PlaybackTest, FileNamesAreOneArgumentAndAnEndedFileStaysInThePlayer)
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
         EXPECT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 5000));
         EXPECT_TRUE(boxes.Seen().isEmpty());
+    });
+}
+
+TEST_F(PlaybackTest, OnAWaylandSessionThePlayerIsPausedStoppedAndClosedOverItsSocket)
+{
+    // A player with no X window, as a native Wayland one is to the program: only its socket reaches it.
+    TestEnvironment::WriteFile(env.Root() + "/mpv/mpv.conf", "vo=null\nao=pulse\n");
+    TestEnvironment::Set("XDG_SESSION_TYPE", "wayland");
+    MakeWma("061231-235905.wma", 1200);
+    RunDialog([&](CCorvanaDlg& dialog) {
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 15000));
+        ASSERT_FALSE(PlayerWindow());
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        EXPECT_TRUE(WaitFor(Paused, 5000));
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        ASSERT_TRUE(WaitFor([] { return PlayingFrom(1.0); }, 5000));
+        Click(dialog.Button(CCorvanaDlg::IDC_STOP));
+        EXPECT_TRUE(WaitFor([] { return Paused() && PlayerProperty("time-pos").toDouble() < 0.3; }, 5000));
+        Xdo({"keydown", "XF86AudioPlay"});
+        EXPECT_TRUE(WaitFor([] { return !PlayerProcessAlive(); }, 8000)) << "the player was not closed";
+        Xdo({"keyup", "XF86AudioPlay"});
     });
 }
 

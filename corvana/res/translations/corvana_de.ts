@@ -247,6 +247,29 @@
     </message>
 </context>
 <context>
+    <name>CPortalShortcutSource</name>
+    <message>
+        <source>Open Corvana and switch its mode; hold to close it</source>
+        <translation>Corvana öffnen und den Modus wechseln; halten zum Schließen</translation>
+    </message>
+    <message>
+        <source>Play or pause the selected recording; hold to close the player</source>
+        <translation>Ausgewählte Aufnahme abspielen oder anhalten; halten schließt das Wiedergabeprogramm</translation>
+    </message>
+    <message>
+        <source>Select the previous recording; hold to lower the volume</source>
+        <translation>Vorherige Aufnahme wählen; halten macht leiser</translation>
+    </message>
+    <message>
+        <source>Select the next recording; hold to raise the volume</source>
+        <translation>Nächste Aufnahme wählen; halten macht lauter</translation>
+    </message>
+    <message>
+        <source>Start or stop recording</source>
+        <translation>Aufnahme starten oder beenden</translation>
+    </message>
+</context>
+<context>
     <name>CRecordingControl</name>
     <message>
         <source> What was recorded until then is kept in %1.</source>

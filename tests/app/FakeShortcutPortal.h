@@ -1,0 +1,121 @@
+#pragma once
+// A desktop portal offering GlobalShortcuts on the test's private session bus, inside the test
+// process: the real names, each request answered with a Response on its Request object, and
+// Activated / Deactivated sent when the test presses and releases a shortcut.
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QDateTime>
+#include <QStringList>
+
+class FakeShortcutPortal : public QDBusVirtualObject {
+public:
+    static constexpr const char* kService = "org.freedesktop.portal.Desktop";
+    static constexpr const char* kPath = "/org/freedesktop/portal/desktop";
+    static constexpr const char* kInterface = "org.freedesktop.portal.GlobalShortcuts";
+
+    FakeShortcutPortal()
+    {
+        m_bus.registerVirtualObject(QLatin1String(kPath), this, QDBusConnection::SubPath);
+        Register();
+    }
+    ~FakeShortcutPortal() override
+    {
+        Unregister();
+        m_bus.unregisterObject(QLatin1String(kPath), QDBusConnection::UnregisterTree);
+    }
+
+    bool Register() { return m_bus.registerService(QLatin1String(kService)); }
+    bool Unregister() { return m_bus.unregisterService(QLatin1String(kService)); }
+    void Press(const QString& id) { SendKey("Activated", id); }
+    void Release(const QString& id) { SendKey("Deactivated", id); }
+    void Tap(const QString& id)
+    {
+        Press(id);
+        Release(id);
+    }
+    void CloseSession()
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed");
+        signal << QVariantMap{};
+        m_bus.send(signal);
+    }
+
+    int binds = 0;         // BindShortcuts requests answered
+    QString session;       // the last session made
+    QStringList ids;       // of the last BindShortcuts, in order
+    QStringList triggers;  // their preferred triggers
+    QStringList closed;    // sessions the program closed
+
+    // Nothing asks the portal what it offers but through its version property.
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
+    {
+        const QVariantList arguments = message.arguments();
+        const QString member = message.member();
+        if (member == "Get" && arguments.value(0).toString() == kInterface && arguments.value(1).toString() == "version")
+            return m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
+        if (member == "Close") {
+            closed << message.path();
+            return m_bus.send(message.createReply());
+        }
+        if (member == "CreateSession") {
+            const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(0));
+            session = ObjectPath(message, "session", options.value("session_handle_token").toString());
+            Answer(message, options, {{"session_handle", session}});
+            return true;
+        }
+        if (member == "BindShortcuts" && arguments.size() == 4) {
+            ids.clear();
+            triggers.clear();
+            const QDBusArgument shortcuts = arguments.at(1).value<QDBusArgument>();
+            shortcuts.beginArray();
+            while (!shortcuts.atEnd()) {
+                QString id;
+                QVariantMap properties;
+                shortcuts.beginStructure();
+                shortcuts >> id >> properties;
+                shortcuts.endStructure();
+                ids << id;
+                triggers << properties.value("preferred_trigger").toString();
+            }
+            shortcuts.endArray();
+            ++binds;
+            Answer(message, qdbus_cast<QVariantMap>(arguments.at(3)), {});
+            return true;
+        }
+        return false;
+    }
+
+private:
+    static QString ObjectPath(const QDBusMessage& message, const char* kind, const QString& token)
+    {
+        QString sender = message.service().mid(1);
+        sender.replace('.', '_');
+        return QStringLiteral("%1/%2/%3/%4").arg(QLatin1String(kPath), QLatin1String(kind), sender, token);
+    }
+
+    // The request's handle as the reply, then its Response.
+    void Answer(const QDBusMessage& message, const QVariantMap& options, const QVariantMap& results)
+    {
+        const QString request = ObjectPath(message, "request", options.value("handle_token").toString());
+        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        QDBusMessage response = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
+        response << 0u << results;
+        m_bus.send(response);
+    }
+
+    void SendKey(const char* signal, const QString& id)
+    {
+        QDBusMessage key = QDBusMessage::createSignal(QLatin1String(kPath), QLatin1String(kInterface), QLatin1String(signal));
+        key << QVariant::fromValue(QDBusObjectPath(session)) << id
+            << static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch()) << QVariantMap{};
+        m_bus.send(key);
+    }
+
+    QDBusConnection m_bus = QDBusConnection::sessionBus();
+};

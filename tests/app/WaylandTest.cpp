@@ -1,0 +1,147 @@
+// The resident program on a Wayland session: its window goes through XWayland and its special
+// keys come from the desktop portal's global shortcuts, here a stand-in portal on the private bus.
+// Presses and holds of the shortcuts act as the keys do on X11; a portal that goes away or closes
+// the session is bound again; with no key source at all the program says so once and works on.
+#include "FakeShortcutPortal.h"
+#include "Pactl.h"
+#include "ProgramRunner.h"
+#include "TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool DialogOpen() { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }
+
+// The speakers in steps of a seventh of their range (0..65536), as the sound server reads them.
+int VolumeSteps()
+{
+    const QString out = Pactl({"get-sink-volume", "spk"}).value_or(QString());
+    const auto match = QRegularExpression("front-left:\\s*(\\d+)").match(out);
+    return match.hasMatch() ? qRound(match.captured(1).toDouble() / (65536 / 7)) : -1;
+}
+
+class WaylandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestEnvironment::Set("XDG_SESSION_TYPE", "wayland");
+        ::unsetenv("QT_QPA_PLATFORM");
+        env.SetUserSettings("[General]\nModeState=0\n");  // Solo
+    }
+    void TearDown() override
+    {
+        if (resident && resident->state() != QProcess::NotRunning) {
+            resident->kill();
+            resident->waitForFinished(5000);
+        }
+        ::unsetenv("XDG_SESSION_TYPE");
+        ::unsetenv("CORVANA_KEY_SOURCE");
+    }
+
+    void StartResident()
+    {
+        resident = std::make_unique<QProcess>();
+        resident->setStandardOutputFile(QProcess::nullDevice());
+        resident->start(CorvanaBinary());
+        ASSERT_TRUE(resident->waitForStarted(5000));
+        ASSERT_TRUE(WaitForListener(env.RuntimeDir() + "/corvana.socket"));
+    }
+    QString Errors() { return errors += QString::fromLocal8Bit(resident->readAllStandardError()); }
+    bool Saved(const char* mode) const { return TestEnvironment::ReadFile(env.UserSettings()).contains(mode); }
+
+    TestEnvironment env;
+    std::unique_ptr<QProcess> resident;
+    QString errors;
+};
+
+TEST_F(WaylandTest, ShortcutsAreBoundAndTheirPressesAndHoldsActAsTheKeys)
+{
+    FakeShortcutPortal portal;
+    ASSERT_TRUE(Pactl({"set-sink-volume", "spk", "0"}));
+    StartResident();
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
+    EXPECT_EQ(portal.ids, QStringList({"mode", "play", "previous", "next", "record"}));
+    EXPECT_EQ(portal.triggers,
+              QStringList({"XF86Launch1", "XF86AudioPlay", "XF86AudioPrev", "XF86AudioNext", "XF86AudioRecord"}));
+    EXPECT_TRUE(WaitFor([&] { return Errors().contains("QT_QPA_PLATFORM=xcb"); }));
+
+    // The first tap opens the window; the next steps the mode from Solo to Conference, which the
+    // hold at the end keeps.
+    portal.Tap("mode");
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    portal.Tap("mode");
+
+    // Held, next steps the volume after two seconds and then every second: three steps by 4 s.
+    QElapsedTimer held;
+    held.start();
+    portal.Press("next");
+    ASSERT_TRUE(WaitFor([] { return VolumeSteps() >= 3; }, 10000));
+    EXPECT_GE(held.elapsed(), 3950);
+    portal.Release("next");
+    EXPECT_EQ(VolumeSteps(), 3);
+    // Previous, held, steps down once its two seconds are over; had next gone on, it would not
+    // come down to two.
+    portal.Press("previous");
+    EXPECT_TRUE(WaitFor([] { return VolumeSteps() == 2; }, 10000));
+    portal.Release("previous");
+
+    // Mode, held two seconds, closes the window and keeps Conference.
+    held.restart();
+    portal.Press("mode");
+    ASSERT_TRUE(WaitFor([] { return !DialogOpen(); }));
+    EXPECT_GE(held.elapsed(), 1950);
+    portal.Release("mode");
+    EXPECT_TRUE(WaitFor([&] { return Saved("ModeState=1"); }));
+    EXPECT_EQ(VolumeSteps(), 2);
+    EXPECT_FALSE(Errors().contains("special keys")) << errors.toStdString();
+}
+
+TEST_F(WaylandTest, APortalThatGoesAwayOrClosesTheSessionIsBoundAgain)
+{
+    FakeShortcutPortal portal;
+    StartResident();
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
+    portal.Tap("mode");
+    ASSERT_TRUE(WaitFor(DialogOpen));
+
+    // A key held while the portal goes away is released: the mode steps to Conference instead of
+    // the window closing with Solo.
+    const QString first = portal.session;
+    portal.Press("mode");
+    ASSERT_TRUE(portal.Unregister());
+    ASSERT_TRUE(portal.Register());
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 2; }));
+    EXPECT_NE(portal.session, first);
+
+    portal.CloseSession();
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 3; }));
+    // The third session's keys work: a hold closes the window and keeps Conference.
+    ASSERT_TRUE(DialogOpen());
+    portal.Press("mode");
+    EXPECT_TRUE(WaitFor([] { return !DialogOpen(); }));
+    portal.Release("mode");
+    EXPECT_TRUE(WaitFor([&] { return Saved("ModeState=1"); }));
+    // The session ends with the program, and so does the program, cleanly.
+    EXPECT_EQ(RunCorvana({"Close"}), 0);
+    ASSERT_TRUE(resident->waitForFinished(10000));
+    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(resident->exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
+}
+
+TEST_F(WaylandTest, WithoutAKeySourceItSaysSoOnceAndASecondStartStillOpensTheWindow)
+{
+    TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");  // and no portal on the bus
+    StartResident();
+    EXPECT_EQ(RunCorvana(), 0);
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    EXPECT_EQ(RunCorvana({"Close"}), 0);
+    ASSERT_TRUE(resident->waitForFinished(10000));
+    // The window installed and removed the key source again: still one line.
+    EXPECT_EQ(Errors().count("the special keys are unavailable: CORVANA_KEY_SOURCE=portal"), 1) << errors.toStdString();
+}
+
+} // namespace
