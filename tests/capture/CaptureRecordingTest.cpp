@@ -7,21 +7,6 @@
 using namespace corvana;
 using namespace capturetest;
 
-namespace {
-
-// Lets the event loop run for a recording's length.
-double RecordFor(int milliseconds, const std::function<void()>& start, const std::function<void()>& stop)
-{
-    QElapsedTimer timer;
-    start();
-    timer.start();
-    QTest::qWait(milliseconds);
-    stop();
-    return timer.elapsed() / 1000.0;
-}
-
-} // namespace
-
 // The writer's last packet is filled to a different degree by each length; a badly written last
 // packet shows up as a decoding error for some of them. Closing the recorder while it records
 // finishes the file as a stop does.
@@ -33,8 +18,13 @@ TEST(AudioRecorder, WritesWmaOfTheRecordedLengthThatDecodesWithoutErrors)
         ASSERT_EQ(PrepareAudio(), S_OK);
         const QString path = recorder.OutputPath();
         EXPECT_TRUE(path.startsWith(Folder(QStringLiteral("AudioSolo"))) && path.endsWith(QStringLiteral(".wma")));
-        const double seconds = RecordFor(milliseconds, [&] { EXPECT_EQ(recorder.Start(), S_OK); EXPECT_EQ(recorder.IsRunning(), 1); },
-                                         [&] { milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop(); });
+        QElapsedTimer timer;
+        EXPECT_EQ(recorder.Start(), S_OK);
+        timer.start();
+        EXPECT_EQ(recorder.IsRunning(), 1);
+        QTest::qWait(milliseconds); // the recording's length
+        milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop();
+        const double seconds = timer.elapsed() / 1000.0;
         EXPECT_EQ(recorder.IsRunning(), 0);
         recorder.ReleaseAll();
 
@@ -67,15 +57,15 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     QProcess busy;
     busy.start(QStringLiteral("sh"), {"-c", "while :; do :; done"});
     ASSERT_TRUE(busy.waitForStarted());
-    int framesAtStart = 0;
-    const double seconds = RecordFor(6000, [&] {
-        EXPECT_EQ(graph.StartRecording(), S_OK);
-        EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
-        framesAtStart = surface.frames;
-    }, [&] {
-        EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
-        graph.StopRecording();
-    });
+    EXPECT_EQ(graph.StartRecording(), S_OK);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
+    const int framesAtStart = surface.frames;
+    QTest::qWait(6000); // the recording's length
+    EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
+    graph.StopRecording();
+    const double seconds = timer.elapsed() / 1000.0;
     busy.kill();
     busy.waitForFinished();
     EXPECT_EQ(graph.IsRecording(), 0);
