@@ -2,14 +2,12 @@
 // a recording with the program's encoders and muxer, then repaired and played with ffprobe,
 // ffmpeg and mpv. Files of any other kind must come out of a repair exactly as they went in.
 #include "CaptureTestSupport.h"
-#include "MediaProbe.h"
 #include "TestEnvironment.h"
 
 #include "capture/AsfRepair.h"
 #include "capture/UnfinishedRecordings.h"
 
 #include <QRandomGenerator>
-#include <QTest>
 #include <memory>
 
 using corvana::AsfRepair;

@@ -2,18 +2,11 @@
 // device monitor, the private sound server's real sources, and the form a camera is asked for.
 // Also what is said when devices are missing, and a camera that fails in the middle of a recording.
 #include "CaptureTestSupport.h"
-#include "MediaProbe.h"
 #include "Pactl.h"
 
-#include "capture/CAudioRecorder.h"
-#include "capture/CCaptureGraph.h"
-#include "capture/CPhotoCapture.h"
 #include "capture/CameraFormat.h"
 #include "capture/DeviceList.h"
 #include "capture/DeviceMonitorSource.h"
-
-#include <QImageReader>
-#include <QTest>
 
 using namespace corvana;
 using namespace capturetest;
@@ -23,8 +16,7 @@ TEST_F(FedDevices, TheGraphTakesTheLastWebcamNeverATunerAndSaysWhatIsMissing)
     CCaptureGraph& graph = CCaptureGraph::Instance();
     const auto preview = [&](std::vector<CaptureDevice> video, std::vector<CaptureDevice> audio) {
         Feed(std::move(video), std::move(audio));
-        graph.SetOwnerWindow(&surface);
-        return graph.StartPreview();
+        return StartPreview(surface);
     };
     CaptureDevice unbindable = Microphone("Unbindable");
     unbindable.makeElement = [] { return static_cast<GstElement*>(nullptr); };
@@ -41,12 +33,10 @@ TEST_F(FedDevices, TheGraphTakesTheLastWebcamNeverATunerAndSaysWhatIsMissing)
     // No list at all is no absent device: nothing is said and the last discovery's state stays.
     DeviceList::SetProvider([](DeviceCategory) { return DeviceList::Listing(); });
     DebugLines debug;
-    graph.SetOwnerWindow(&surface);
-    EXPECT_LT(graph.StartPreview(), 0);
+    EXPECT_LT(StartPreview(surface), 0);
     EXPECT_EQ(debug.Containing(QStringLiteral("Couldn't create Video enumerator!")), 1);
     EXPECT_EQ(graph.GetDeviceState(), 2);
-    ASSERT_EQ(CAudioRecorder::Instance().CreateGraph(), S_OK);
-    EXPECT_EQ(CAudioRecorder::Instance().AddCaptureSource(DeviceCategory::AudioInput, QString()), E_FAIL);
+    EXPECT_EQ(PrepareAudio(), E_FAIL);
     // A box would have been shown and answered before the calls returned.
     EXPECT_TRUE(boxes.Seen().isEmpty());
 
@@ -59,25 +49,20 @@ TEST_F(FedDevices, TheGraphTakesTheLastWebcamNeverATunerAndSaysWhatIsMissing)
                                           QStringLiteral("No video capture device was detected.")}));
 }
 
+// A camera failing in the middle of a recording ends it with the file kept; a camera that sends
+// JPEG only records again, decoded.
 TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
 {
     // The camera's source fails after 45 frames, as a camera that goes away does.
     CaptureDevice flaky = Webcam(QStringLiteral("Flaky cam"));
-    flaky.makeElement = [inner = flaky.makeElement]() -> GstElement* {
-        GstElement* bin = gst_bin_new(nullptr);
-        GstElement* src = inner();
-        GstElement* breaker = gst_element_factory_make("identity", nullptr);
-        g_object_set(breaker, "error-after", 45, nullptr);
-        gst_bin_add_many(GST_BIN(bin), src, breaker, nullptr);
-        gst_element_link(src, breaker);
-        const PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(breaker, "src"));
-        gst_element_add_pad(bin, gst_ghost_pad_new("src", pad.get()));
-        return bin;
+    flaky.makeElement = [] {
+        return gst_parse_bin_from_description("videotestsrc is-live=true ! capsfilter caps=\"video/x-raw,format=YUY2,width=1024,height=768,"
+                                              "framerate=30/1; video/x-raw,format=YUY2,width=640,height=480,framerate=30/1\" "
+                                              "! identity error-after=45", TRUE, nullptr);
     };
     Feed({flaky}, {Microphone("Mic")});
     CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
+    ASSERT_EQ(StartPreview(surface), S_OK);
     ASSERT_EQ(graph.StartRecording(), S_OK);
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph.IsRecording() == 0; }, 5000));
     const ProbedFile probed = ProbeMedia(graph.OutputPath());
@@ -86,14 +71,12 @@ TEST_F(FedDevices, ACameraFailingMidRecordingStopsTheRecordingCleanly)
     EXPECT_GT(surface.placeholders, 0);
 
     // A fresh preview with a working camera records again.
-    Feed({Webcam("Good cam")}, {Microphone("Mic")});
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    ASSERT_EQ(graph.StartRecording(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.7; }, 5000));
-    EXPECT_EQ(graph.IsRecording(), 1);
-    graph.StopRecording();
-    EXPECT_EQ(ProbeMedia(graph.OutputPath()).video.width, 640);
+    Feed({JpegWebcam()}, {Microphone("Mic")});
+    ASSERT_EQ(StartPreview(surface), S_OK);
+    ASSERT_TRUE(surface.Advances());
+    const ProbedFile again = ProbeMedia(RecordAtLeast(1.5));
+    EXPECT_EQ(std::tuple(again.video.width, again.video.height, again.audio.codec), std::tuple(640, 480, QStringLiteral("wmav2")));
+    EXPECT_GT(again.video.frames, 30);
 }
 
 // The wanted size raw, else that size as JPEG (decoded), else the camera's raw default, else its
@@ -114,48 +97,8 @@ TEST(CameraFormat, PrefersTheWantedSizeRawThenAsJpegThenTheCamerasDefault)
         {jpegOnly, {640, 480}, QStringLiteral("image/jpeg")},
         {QStringLiteral("not caps at all"), {640, 480}, QStringLiteral("video/x-raw")},
     };
-    for (const auto& [offered, wanted, caps] : cases) {
-        const CameraFormat format = CameraFormat::Choose(offered, wanted);
-        EXPECT_EQ(format.Caps(), caps) << offered.toStdString() << " wanted " << wanted.width();
-        EXPECT_EQ(format.Compressed(), caps.startsWith(QStringLiteral("image/jpeg")));
-        EXPECT_EQ(format.Elements().contains(QStringLiteral("jpegdec")), format.Compressed());
-    }
-}
-
-// A webcam that sends JPEG only, as many USB cameras do: decoded, it previews, grabs and records.
-TEST_F(FedDevices, AJpegOnlyWebcamPreviewsGrabsAndRecords)
-{
-    CaptureDevice camera = Webcam(QStringLiteral("MJPEG cam"));
-    camera.caps = QStringLiteral("image/jpeg,width=1024,height=768,framerate=30/1; image/jpeg,width=640,height=480,framerate=30/1");
-    camera.makeElement = [] {
-        return gst_parse_bin_from_description("videotestsrc is-live=true pattern=smpte100 ! capsfilter caps=\"video/x-raw,width=1024,"
-                                              "height=768,framerate=30/1; video/x-raw,width=640,height=480,framerate=30/1\" ! jpegenc",
-                                              TRUE, nullptr);
-    };
-    Feed({camera}, {Microphone(QStringLiteral("Mic"))});
-    CPhotoCapture& photo = CPhotoCapture::Instance();
-    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 2; }, 3000));
-    photo.GrabPhoto();
-    const QImage grabbed = QImageReader(photo.LastPhotoPath()).read();
-    EXPECT_EQ(grabbed.size(), QSize(1024, 768));
-    // The decoded picture, not a blank frame: the still test pattern's first bar is white.
-    EXPECT_GT(qGray(grabbed.pixel(20, 20)), 150);
-    photo.StopPreview();
-
-    surface.frames = 0;
-    CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 2; }, 3000));
-    ASSERT_EQ(graph.StartRecording(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.5; }, 5000));
-    EXPECT_EQ(graph.IsRecording(), 1);
-    graph.StopRecording();
-    const ProbedFile probed = ProbeMedia(graph.OutputPath());
-    EXPECT_EQ(QSize(probed.video.width, probed.video.height), QSize(640, 480));
-    EXPECT_GT(probed.video.frames, 30);
-    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
+    for (const auto& [offered, wanted, caps] : cases)
+        EXPECT_EQ(CameraFormat::Choose(offered, wanted).Caps(), caps) << offered.toStdString() << " wanted " << wanted.width();
 }
 
 // The microphones the device monitor offers from the private sound server, whose only sink is a
@@ -176,9 +119,7 @@ TEST(MicrophoneChoice, NeverTheMonitorOfAnOutputAndTheDefaultSourceFirst)
         return listed;
     };
     EXPECT_EQ(names(), QStringList());
-    CAudioRecorder& recorder = CAudioRecorder::Instance();
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    EXPECT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_FALSE);
+    EXPECT_EQ(PrepareAudio(), S_FALSE);
 
     // Two real sources: a silent one, then one that hears what the sink plays.
     const auto load = [](const QStringList& arguments) { return Pactl(QStringList{QStringLiteral("load-module")} + arguments).value_or(QString()); };
@@ -195,9 +136,8 @@ TEST(MicrophoneChoice, NeverTheMonitorOfAnOutputAndTheDefaultSourceFirst)
     QProcess tone;
     tone.start(QStringLiteral("gst-launch-1.0"), {"-q", "audiotestsrc", "is-live=true", "freq=1000", "volume=0.5", "!", "pulsesink", "device=spk"});
     ASSERT_TRUE(QTest::qWaitFor([] { return !Pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")}).value_or(QString()).isEmpty(); }, 10000));
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
+    ASSERT_EQ(PrepareAudio(), S_OK);
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
     ASSERT_EQ(recorder.Start(), S_OK);
     EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() > 1.5; }, 8000));
     recorder.Stop();

@@ -1,32 +1,11 @@
 // Recordings, previews and the photo grab with the synthetic devices, checked from the files.
 #include "CaptureTestSupport.h"
-#include "MediaProbe.h"
-
-#include "capture/CAudioRecorder.h"
-#include "capture/CCaptureGraph.h"
-#include "capture/CPhotoCapture.h"
 
 #include <QElapsedTimer>
 #include <QImageReader>
-#include <QTest>
 
 using namespace corvana;
 using namespace capturetest;
-
-namespace {
-
-// Lets the event loop run for a recording's length.
-double RecordFor(int milliseconds, const std::function<void()>& start, const std::function<void()>& stop)
-{
-    QElapsedTimer timer;
-    start();
-    timer.start();
-    QTest::qWait(milliseconds);
-    stop();
-    return timer.elapsed() / 1000.0;
-}
-
-} // namespace
 
 // The writer's last packet is filled to a different degree by each length; a badly written last
 // packet shows up as a decoding error for some of them. Closing the recorder while it records
@@ -36,32 +15,29 @@ TEST(AudioRecorder, WritesWmaOfTheRecordedLengthThatDecodesWithoutErrors)
     CAudioRecorder& recorder = CAudioRecorder::Instance();
     for (int milliseconds : {700, 1000, 1250, 1600, 2300, 2500}) {
         SCOPED_TRACE(testing::Message() << milliseconds << " ms");
-        ASSERT_EQ(recorder.CreateGraph(), S_OK);
-        ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-        ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
+        ASSERT_EQ(PrepareAudio(), S_OK);
         const QString path = recorder.OutputPath();
         EXPECT_TRUE(path.startsWith(Folder(QStringLiteral("AudioSolo"))) && path.endsWith(QStringLiteral(".wma")));
-        const double seconds = RecordFor(milliseconds, [&] { EXPECT_EQ(recorder.Start(), S_OK); EXPECT_EQ(recorder.IsRunning(), 1); },
-                                         [&] { milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop(); });
+        QElapsedTimer timer;
+        EXPECT_EQ(recorder.Start(), S_OK);
+        timer.start();
+        EXPECT_EQ(recorder.IsRunning(), 1);
+        QTest::qWait(milliseconds); // the recording's length
+        milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop();
+        const double seconds = timer.elapsed() / 1000.0;
         EXPECT_EQ(recorder.IsRunning(), 0);
         recorder.ReleaseAll();
 
         const ProbedFile probed = ProbeMedia(path);
-        EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
-        EXPECT_EQ(probed.audio.sampleRate, 44100);
-        EXPECT_EQ(probed.audio.channels, 2);
-        if (milliseconds >= 2300) {
-            EXPECT_NEAR(probed.audio.bitRate, 64000, 2000);
-        }
+        EXPECT_EQ(std::tuple(probed.audio.codec, probed.audio.sampleRate, probed.audio.channels), std::tuple(QStringLiteral("wmav2"), 44100, 2));
+        EXPECT_TRUE(milliseconds < 2300 || std::abs(probed.audio.bitRate - 64000) <= 2000) << probed.audio.bitRate;
         EXPECT_NEAR(probed.duration, seconds, 0.15);
         // The synthetic microphone's 440 Hz tone is what was recorded.
         EXPECT_GT(ToneShare(DecodeAudio(path, 8000), 8000, 440), 0.5);
         EXPECT_EQ(DecodeErrors(path), QString());
     }
     // A build that never starts leaves no empty file behind.
-    ASSERT_EQ(recorder.CreateGraph(), S_OK);
-    ASSERT_EQ(recorder.AddCaptureSource(DeviceCategory::AudioInput, QString()), S_OK);
-    ASSERT_EQ(recorder.SetOutputAndRender(QStringLiteral("AudioSolo")), S_OK);
+    ASSERT_EQ(PrepareAudio(), S_OK);
     const QString unused = recorder.OutputPath();
     EXPECT_TRUE(QFile::exists(unused));
     recorder.ReleaseAll();
@@ -72,9 +48,8 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
 {
     TestSurface surface;
     CCaptureGraph& graph = CCaptureGraph::Instance();
-    graph.SetOwnerWindow(&surface);
-    ASSERT_EQ(graph.StartPreview(), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
+    ASSERT_EQ(StartPreview(surface), S_OK);
+    ASSERT_TRUE(surface.Advances());
     // Preview frames are scaled to the area they fill.
     EXPECT_EQ(surface.lastFrame.size(), QSize(320, 240));
 
@@ -82,15 +57,15 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     QProcess busy;
     busy.start(QStringLiteral("sh"), {"-c", "while :; do :; done"});
     ASSERT_TRUE(busy.waitForStarted());
-    int framesAtStart = 0;
-    const double seconds = RecordFor(6000, [&] {
-        EXPECT_EQ(graph.StartRecording(), S_OK);
-        EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
-        framesAtStart = surface.frames;
-    }, [&] {
-        EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
-        graph.StopRecording();
-    });
+    EXPECT_EQ(graph.StartRecording(), S_OK);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
+    const int framesAtStart = surface.frames;
+    QTest::qWait(6000); // the recording's length
+    EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
+    graph.StopRecording();
+    const double seconds = timer.elapsed() / 1000.0;
     busy.kill();
     busy.waitForFinished();
     EXPECT_EQ(graph.IsRecording(), 0);
@@ -99,10 +74,8 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     graph.CloseInterfaces();
 
     const ProbedFile probed = ProbeMedia(path);
-    EXPECT_EQ(probed.video.codec, QStringLiteral("wmv2"));
-    EXPECT_EQ(QSize(probed.video.width, probed.video.height), QSize(640, 480));
-    EXPECT_EQ(probed.audio.codec, QStringLiteral("wmav2"));
-    EXPECT_EQ(probed.audio.sampleRate, 44100);
+    EXPECT_EQ(std::tuple(probed.video.codec, probed.video.width, probed.video.height, probed.audio.codec, probed.audio.sampleRate),
+              std::tuple(QStringLiteral("wmv2"), 640, 480, QStringLiteral("wmav2"), 44100));
     EXPECT_NEAR(probed.duration, seconds, 0.3);
     const double expectedFrames = probed.duration * 30000.0 / 1001.0;
     EXPECT_NEAR(double(probed.video.frames), expectedFrames, expectedFrames * 0.01);
@@ -112,47 +85,53 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     EXPECT_LT(probed.bitRate, 800000);
 }
 
-TEST(PhotoCapture, PreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
+// With the usual camera and with one that sends JPEG only.
+TEST_F(FedDevices, PhotoPreviewPausesAndGrabWritesBitmapAndJpegOfTheShownFrame)
 {
-    TestSurface surface;
-    CPhotoCapture& photo = CPhotoCapture::Instance();
-    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
-    ASSERT_NE(photo.m_pControl, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > 3; }, 3000));
-    EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
+    for (const bool jpegOnly : {false, true}) {
+        SCOPED_TRACE(jpegOnly ? "JPEG-only camera" : "raw camera");
+        Feed({jpegOnly ? JpegWebcam() : Webcam(QStringLiteral("Webcam"))}, {Microphone(QStringLiteral("Mic"))});
+        CPhotoCapture& photo = CPhotoCapture::Instance();
+        ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
+        ASSERT_NE(photo.m_pControl, nullptr);
+        ASSERT_TRUE(surface.Advances());
+        EXPECT_EQ(surface.lastFrame.size(), QSize(1024, 768));
 
-    // Frozen: nothing more reaches the surface until Run.
-    EXPECT_EQ(photo.m_pControl->Pause(), S_OK);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !photo.IsPreviewing(); }, 3000));
-    QCoreApplication::processEvents();
-    const int frozenAt = surface.frames;
-    QCoreApplication::processEvents();
-    EXPECT_EQ(surface.frames, frozenAt);
-    const QImage shown = surface.lastFrame;
+        // Frozen: nothing more reaches the surface until Run.
+        EXPECT_EQ(photo.m_pControl->Pause(), S_OK);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !photo.IsPreviewing(); }, 3000));
+        QCoreApplication::processEvents();
+        const int frozenAt = surface.frames;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(surface.frames, frozenAt);
+        const QImage shown = surface.lastFrame;
 
-    photo.GrabPhoto();
-    const QString bitmap = photo.LastBitmapPath();
-    const QString jpeg = photo.LastPhotoPath();
-    EXPECT_EQ(bitmap.chopped(4), jpeg.chopped(4));
-    EXPECT_TRUE(jpeg.startsWith(Folder(QStringLiteral("Photo"))));
-    // A 32-bit bitmap with bottom-up rows, which the comparison with the shown frame checks.
-    EXPECT_EQ(QFileInfo(bitmap).size(), 14 + 40 + 1024 * 768 * 4);
-    const QImage fromBitmap(bitmap);
-    ASSERT_FALSE(fromBitmap.isNull());
-    EXPECT_LT(MeanDifference(shown, fromBitmap), 0.5);
-    QImageReader reader(jpeg);
-    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
-    const QImage decoded = reader.read();
-    EXPECT_EQ(decoded.size(), QSize(1024, 768));
-    EXPECT_LT(MeanDifference(shown, decoded), 4.0);
+        photo.GrabPhoto();
+        const QString bitmap = photo.LastBitmapPath();
+        const QString jpeg = photo.LastPhotoPath();
+        EXPECT_EQ(bitmap.chopped(4), jpeg.chopped(4));
+        EXPECT_TRUE(jpeg.startsWith(Folder(QStringLiteral("Photo"))));
+        // A 32-bit bitmap with bottom-up rows, which the comparison with the shown frame checks.
+        EXPECT_EQ(QFileInfo(bitmap).size(), 14 + 40 + 1024 * 768 * 4);
+        const QImage fromBitmap(bitmap);
+        ASSERT_FALSE(fromBitmap.isNull());
+        EXPECT_LT(MeanDifference(shown, fromBitmap), 0.5);
+        QImageReader reader(jpeg);
+        EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+        const QImage decoded = reader.read();
+        EXPECT_EQ(decoded.size(), QSize(1024, 768));
+        EXPECT_LT(MeanDifference(shown, decoded), 4.0);
+        // The decoded camera picture, not a blank frame.
+        EXPECT_TRUE(!jpegOnly || qGray(decoded.pixel(20, 20)) > 150);
 
-    // Run resumes the frames; a second grab in the same second gets its own names.
-    EXPECT_EQ(photo.m_pControl->Run(), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return surface.frames > frozenAt + 2; }, 3000));
-    photo.GrabPhoto();
-    EXPECT_NE(photo.LastPhotoPath(), jpeg);
-    EXPECT_TRUE(QFile::exists(jpeg));
-    photo.StopPreview();
-    EXPECT_EQ(photo.m_pControl, nullptr);
-    EXPECT_GT(surface.placeholders, 0);
+        // Run resumes the frames; a second grab in the same second gets its own names.
+        EXPECT_EQ(photo.m_pControl->Run(), S_OK);
+        ASSERT_TRUE(surface.Advances());
+        photo.GrabPhoto();
+        EXPECT_NE(photo.LastPhotoPath(), jpeg);
+        EXPECT_TRUE(QFile::exists(jpeg));
+        photo.StopPreview();
+        EXPECT_EQ(photo.m_pControl, nullptr);
+        EXPECT_GT(surface.placeholders, 0);
+    }
 }

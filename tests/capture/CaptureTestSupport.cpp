@@ -1,8 +1,5 @@
 #include "CaptureTestSupport.h"
 
-#include "capture/CAudioRecorder.h"
-#include "capture/CCaptureGraph.h"
-#include "capture/CPhotoCapture.h"
 #include "capture/DeviceList.h"
 #include "capture/SyntheticDevices.h"
 #include "library/MediaFolders.h"
@@ -39,32 +36,23 @@ std::vector<qint16> DecodeAudio(const QString& path, int rate)
     return samples;
 }
 
-namespace {
-
-double WindowShare(const qint16* samples, size_t count, int rate, double frequency)
-{
-    const double coeff = 2 * std::cos(2 * M_PI * frequency / rate);
-    double s1 = 0, s2 = 0, total = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const double s0 = samples[i] + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        total += double(samples[i]) * samples[i];
-    }
-    // A pure tone over the window gives power = count/2 * total.
-    return total > 0 ? (s1 * s1 + s2 * s2 - coeff * s1 * s2) / (static_cast<double>(count) / 2 * total) : 0;
-}
-
-} // namespace
-
 double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
 {
-    // Short windows, so a gap in the recording (a phase jump) does not cancel the tone out.
+    // Goertzel over short windows, so a gap in the recording (a phase jump) does not cancel the
+    // tone out; a pure tone over a window gives power = count/2 * total.
+    const double coeff = 2 * std::cos(2 * M_PI * frequency / rate);
     const size_t window = static_cast<size_t>(rate / 20);
-    size_t windows = 0;
     double sum = 0;
-    for (size_t start = 0; start + window <= samples.size(); start += window, ++windows)
-        sum += WindowShare(samples.data() + start, window, rate, frequency);
+    size_t windows = 0;
+    for (size_t start = 0; start + window <= samples.size(); start += window, ++windows) {
+        double s1 = 0, s2 = 0, total = 0;
+        for (size_t i = start; i < start + window; ++i) {
+            const double s0 = samples[i] + coeff * s1 - s2;
+            s2 = s1, s1 = s0;
+            total += double(samples[i]) * samples[i];
+        }
+        sum += total > 0 ? (s1 * s1 + s2 * s2 - coeff * s1 * s2) / (static_cast<double>(window) / 2 * total) : 0;
+    }
     return windows ? sum / static_cast<double>(windows) : 0;
 }
 
@@ -92,6 +80,43 @@ corvana::CaptureDevice Microphone(const QString& name)
     corvana::CaptureDevice device = corvana::SyntheticDevices::List(corvana::DeviceCategory::AudioInput).front();
     device.name = name;
     return device;
+}
+
+corvana::CaptureDevice JpegWebcam()
+{
+    corvana::CaptureDevice camera = Webcam(QStringLiteral("MJPEG cam"));
+    camera.caps = QStringLiteral("image/jpeg,width=1024,height=768,framerate=30/1; image/jpeg,width=640,height=480,framerate=30/1");
+    camera.makeElement = [] {
+        return gst_parse_bin_from_description("videotestsrc is-live=true pattern=smpte100 ! capsfilter caps=\"video/x-raw,width=1024,"
+                                              "height=768,framerate=30/1; video/x-raw,width=640,height=480,framerate=30/1\" ! jpegenc",
+                                              TRUE, nullptr);
+    };
+    return camera;
+}
+
+corvana::HRESULT PrepareAudio()
+{
+    corvana::CAudioRecorder& recorder = corvana::CAudioRecorder::Instance();
+    corvana::HRESULT result = recorder.CreateGraph();
+    if (result == corvana::S_OK)
+        result = recorder.AddCaptureSource(corvana::DeviceCategory::AudioInput, QString());
+    return result == corvana::S_OK ? recorder.SetOutputAndRender(QStringLiteral("AudioSolo")) : result;
+}
+
+corvana::HRESULT StartPreview(TestSurface& surface)
+{
+    corvana::CCaptureGraph::Instance().SetOwnerWindow(&surface);
+    return corvana::CCaptureGraph::Instance().StartPreview();
+}
+
+QString RecordAtLeast(double seconds)
+{
+    corvana::CCaptureGraph& graph = corvana::CCaptureGraph::Instance();
+    EXPECT_EQ(graph.StartRecording(), corvana::S_OK);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= seconds; }, 5000));
+    EXPECT_EQ(graph.IsRecording(), 1);
+    graph.StopRecording();
+    return graph.OutputPath();
 }
 
 } // namespace capturetest

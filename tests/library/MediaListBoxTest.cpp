@@ -7,7 +7,6 @@
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
 
-#include <QApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
@@ -17,10 +16,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <unistd.h>
-#include <utility>
 
 using namespace corvana;
 
@@ -31,38 +28,19 @@ const QString kOld = QStringLiteral("061230-120000.wma");
 const QString kMid = QStringLiteral("061231-235905.wma");
 const QString kNew = QStringLiteral("070101-000000.wma");
 
-// Who has the file open: another process reading it (a player) or appending to it (a recorder),
-// or nobody because the file has vanished.
-enum class Holder { OtherReader, OtherWriter, Vanished };
-
-class FileHolder {
-public:
-    FileHolder(const QString& path, Holder holder)
-    {
-        if (holder == Holder::Vanished) {
-            m_holding = QFile::remove(path);
-            return;
-        }
-        const bool read = holder == Holder::OtherReader;
-        read ? m_process.setStandardInputFile(path) : m_process.setStandardOutputFile(path, QIODevice::Append);
-        m_process.start(QStringLiteral("sleep"), {QStringLiteral("300")});
-        const QString link = QStringLiteral("/proc/%1/fd/%2");
-        m_holding = m_process.waitForStarted(5000) && QTest::qWaitFor([&] {
-            return QFileInfo(link.arg(m_process.processId()).arg(read ? 0 : 1)).symLinkTarget()
-                == QFileInfo(path).absoluteFilePath();
-        }, 5000);
-    }
-    ~FileHolder()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool IsHolding() const { return m_holding; }
-
-private:
-    QProcess m_process;
-    bool m_holding = false;
-};
+// Another process with the file open, reading it (a player) or appending to it (a recorder); the
+// QProcess kills it when it goes.
+std::unique_ptr<QProcess> Hold(const QString& path, bool read)
+{
+    auto process = std::make_unique<QProcess>();
+    read ? process->setStandardInputFile(path) : process->setStandardOutputFile(path, QIODevice::Append);
+    process->start(QStringLiteral("sleep"), {QStringLiteral("300")});
+    const QString fd = QStringLiteral("/proc/%1/fd/%2");
+    EXPECT_TRUE(process->waitForStarted(5000) && QTest::qWaitFor([&] {
+        return QFileInfo(fd.arg(process->processId()).arg(read ? 0 : 1)).symLinkTarget() == QFileInfo(path).absoluteFilePath();
+    }, 5000)) << "nothing holds " << path.toStdString();
+    return process;
+}
 
 enum class Via { Key, Menu };
 
@@ -137,7 +115,7 @@ protected:
     MessageBoxWatcher& m_boxes = *m_watcher;
 };
 
-TEST_F(MediaListBoxTest, FillListSortsMatchingNamesWithoutCaseAndKeepsTheLastSelected)
+TEST_F(MediaListBoxTest, FillListSortsMatchingNamesThenDeleteAsksRemovesTheSelectedFileAndSelectsTheLast)
 {
     m_list.FillList(m_env.Root() + QStringLiteral("/absent/*.wma"));
     EXPECT_EQ(m_list.GetCurSel(), -1);
@@ -149,10 +127,7 @@ TEST_F(MediaListBoxTest, FillListSortsMatchingNamesWithoutCaseAndKeepsTheLastSel
     QTest::mouseClick(m_list.viewport(), Qt::LeftButton, Qt::ControlModifier, m_list.visualItemRect(m_list.item(4)).center());
     QTest::keyClick(&m_list, Qt::Key_Space, Qt::ControlModifier);
     EXPECT_EQ(m_list.GetCurSel(), 4);
-}
 
-TEST_F(MediaListBoxTest, DeleteAsksThenRemovesTheSelectedFileAndSelectsTheLast)
-{
     for (const Via via : {Via::Key, Via::Menu}) {
         SCOPED_TRACE(via == Via::Key ? "Delete key" : "context menu");
         Fill({kOld, kMid, kNew});
@@ -169,10 +144,8 @@ TEST_F(MediaListBoxTest, DeleteAsksThenRemovesTheSelectedFileAndSelectsTheLast)
         Delete(via, 2); // the menu acts on the selected item, not the clicked one
         ASSERT_EQ(m_boxes.Seen().size(), 1);
         const SeenMessageBox& box = m_boxes.Seen().first();
-        EXPECT_EQ(box.text, kConfirm);
-        EXPECT_EQ(box.caption, QStringLiteral("Corvana"));
-        EXPECT_EQ(box.icon, QMessageBox::Warning);
-        EXPECT_EQ(box.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_TRUE(box.text == kConfirm && box.caption == QStringLiteral("Corvana") && box.icon == QMessageBox::Warning
+                    && box.buttons == (QMessageBox::Ok | QMessageBox::Cancel)) << box.caption.toStdString() << ": " << box.text.toStdString();
         EXPECT_FALSE(Exists(kOld));
         EXPECT_EQ(Items(), (QStringList{kMid, kNew}));
         EXPECT_EQ(m_list.GetCurSel(), 1); // the last, not the neighbour of the deleted one
@@ -191,37 +164,38 @@ TEST_F(MediaListBoxTest, DeleteAsksThenRemovesTheSelectedFileAndSelectsTheLast)
     EXPECT_TRUE(Exists(kMid));
 }
 
-// The Delete key reports the system's reason and stops; the menu calls every failure "in use"
-// and refills.
+// Held open by another reader or writer, or vanished: the Delete key reports the system's reason
+// and stops; the menu calls every failure "in use" and refills.
 TEST_F(MediaListBoxTest, FileOpenElsewhereOrVanishedIsReportedAndNothingIsLost)
 {
     const QString decoy = QStringLiteral("080101-000000.wma"); // listed only after a refill
     for (const Via via : {Via::Key, Via::Menu}) {
-        for (const Holder holder : {Holder::OtherReader, Holder::OtherWriter, Holder::Vanished}) {
-            SCOPED_TRACE(testing::Message() << (via == Via::Key ? "Delete key" : "context menu") << ", holder "
-                                            << int(holder));
+        for (const int holder : {0, 1, 2}) {
+            const bool vanished = holder == 2;
+            SCOPED_TRACE(testing::Message() << (via == Via::Key ? "Delete key" : "context menu") << ", holder " << holder);
             Fill({kOld, kNew});
-            const FileHolder hold(m_solo + kOld, holder);
-            ASSERT_TRUE(hold.IsHolding());
+            std::unique_ptr<QProcess> hold;
+            if (vanished)
+                ASSERT_TRUE(QFile::remove(m_solo + kOld));
+            else
+                hold = Hold(m_solo + kOld, holder == 0);
             m_list.SetCurSel(0);
             TestEnvironment::WriteFile(m_solo + decoy, {});
             Delete(via);
             ASSERT_EQ(m_boxes.Seen().size(), 2);
             const SeenMessageBox& report = m_boxes.Seen().at(1);
-            EXPECT_EQ(report.icon, QMessageBox::Warning);
-            EXPECT_EQ(report.buttons, QMessageBox::Ok);
-            if (holder != Holder::Vanished) {
+            EXPECT_TRUE(report.icon == QMessageBox::Warning && report.buttons == QMessageBox::Ok);
+            if (!vanished) {
                 EXPECT_EQ(TestEnvironment::ReadFile(m_solo + kOld), kOld.toUtf8());
             }
             if (via == Via::Key) {
-                const QString reason = QString::fromStdString(
-                    std::generic_category().message(holder == Holder::Vanished ? ENOENT : EBUSY));
+                const QString reason = QString::fromStdString(std::generic_category().message(vanished ? ENOENT : EBUSY));
                 EXPECT_TRUE(report.text.contains(m_solo + kOld) && report.text.contains(reason)) << report.text.toStdString();
                 EXPECT_EQ(Items(), (QStringList{kOld, kNew}));
                 EXPECT_EQ(m_list.GetCurSel(), 0);
             } else {
                 EXPECT_EQ(report.text, QStringLiteral("This file is used by other application"));
-                EXPECT_EQ(Items(), (holder == Holder::Vanished ? QStringList{kNew, decoy} : QStringList{kOld, kNew, decoy}));
+                EXPECT_EQ(Items(), (vanished ? QStringList{kNew, decoy} : QStringList{kOld, kNew, decoy}));
                 EXPECT_EQ(m_list.GetCurSel(), m_list.GetCount() - 1);
             }
         }
@@ -254,26 +228,25 @@ TEST_F(MediaListBoxTest, ModeSwitchDuringTheQuestionDeletesTheAskedFileAndRefill
     EXPECT_EQ(m_list.GetCount(), 0); // the Solo folder, now empty
 }
 
-// Names are data: each is listed and deleted exactly, or, not being text, not listed at all.
-TEST_F(MediaListBoxTest, StrangeNamesAreHandledExactlyOrNotListed)
+// Names are data: each is listed and deleted exactly, or, not being text, not listed at all. A
+// folder deeper than the kernel takes in one path (PATH_MAX) is walked one folder at a time.
+TEST_F(MediaListBoxTest, StrangeNamesAndPathsBeyondPathMaxAreHandledExactlyOrNotListed)
 {
     const QList<QByteArray> strange = {"it's \"quoted\".wma", "$(touch pwned).wma", "-rf.wma", "line\nbreak.wma",
                                        "caf\xc3\xa9.wma", " lead.wma", "*.wma"};
     const QList<QByteArray> decoys = {"rf.wma", "line.wma", "break.wma", "lead.wma", "x.wma"};
     const QByteArray invalid = "latin1-\xe9.wma";
     const QByteArray folder = QFile::encodeName(m_solo);
-    for (const QByteArray& name : strange + decoys + QList<QByteArray>{invalid}) {
-        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        ASSERT_GE(fd, 0) << name.constData();
-        ASSERT_EQ(::write(fd, name.constData(), size_t(name.size())), name.size());
-        ::close(fd);
-    }
+    for (const QByteArray& name : strange + decoys)
+        TestEnvironment::WriteFile(m_solo + QFile::decodeName(name), name);
+    const int fd = ::open((folder + invalid).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644); // below Qt's text names
+    ASSERT_GE(fd, 0);
+    ::close(fd);
     m_list.FillList(m_solo + QStringLiteral("*.wma"));
-    QList<QByteArray> listed;
+    QList<QByteArray> listed, expected = strange + decoys;
     for (const QString& item : Items())
         listed << QFile::encodeName(item);
     std::sort(listed.begin(), listed.end());
-    QList<QByteArray> expected = strange + decoys;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listed, expected);
 
@@ -294,38 +267,32 @@ TEST_F(MediaListBoxTest, StrangeNamesAreHandledExactlyOrNotListed)
     // The unlisted name is still there; the temporary folder's removal goes through text names,
     // so it is taken away here.
     EXPECT_EQ(::unlink((folder + invalid).constData()), 0);
-}
 
-// A folder deeper than the kernel takes in one path (PATH_MAX) is walked one folder at a time.
-TEST(LongPathTest, FolderBeyondPathMaxIsListedAndItsFilesRemoved)
-{
-    TestEnvironment env;
-    const QString top = env.Root() + QStringLiteral("/deep");
-    QString folder = top;
+    const QString top = m_env.Root() + QStringLiteral("/deep");
+    QString deep = top;
     const QString component(200, QLatin1Char('p'));
-    int dir = ::open(QFile::encodeName(env.Root()).constData(), O_PATH | O_DIRECTORY);
+    int dir = ::open(QFile::encodeName(m_env.Root()).constData(), O_PATH | O_DIRECTORY);
     for (int i = 0; i <= 25 && dir >= 0; ++i) {
         const QByteArray name = i == 0 ? "deep" : QFile::encodeName(component);
         ASSERT_EQ(::mkdirat(dir, name.constData(), 0755), 0);
         const int next = ::openat(dir, name.constData(), O_PATH | O_DIRECTORY);
         ::close(dir);
         dir = next;
-        folder += i == 0 ? QString() : QLatin1Char('/') + component;
+        deep += i == 0 ? QString() : QLatin1Char('/') + component;
     }
     ASSERT_GE(dir, 0);
-    ASSERT_GT(folder.size(), 5000);
+    ASSERT_GT(deep.size(), 5000);
     for (const char* name : {"061230-120000.wma", "070101-000000.WMA", "skip.wmv"})
         ::close(::openat(dir, name, O_WRONLY | O_CREAT, 0644));
     ::close(dir);
-    QStringList names = FolderListing::Matching(folder + QStringLiteral("/*.wma"));
+    QStringList names = FolderListing::Matching(deep + QStringLiteral("/*.wma"));
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("061230-120000.wma"), QStringLiteral("070101-000000.WMA")}));
-
-    ExclusiveFile file(folder + QStringLiteral("/061230-120000.wma"));
+    ExclusiveFile file(deep + QStringLiteral("/061230-120000.wma"));
     ASSERT_TRUE(file.IsHeld()) << file.Error();
     EXPECT_EQ(file.Remove(), 0);
-    EXPECT_EQ(ExclusiveFile::RemovePath(folder + QStringLiteral("/070101-000000.WMA")), 0);
-    EXPECT_EQ(FolderListing::Matching(folder + QStringLiteral("/*.wma")), QStringList());
+    EXPECT_EQ(ExclusiveFile::RemovePath(deep + QStringLiteral("/070101-000000.WMA")), 0);
+    EXPECT_EQ(FolderListing::Matching(deep + QStringLiteral("/*.wma")), QStringList());
     // The temporary folder's own removal works with whole paths; rm walks the deep part itself.
     EXPECT_EQ(QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), top}), 0);
 }
