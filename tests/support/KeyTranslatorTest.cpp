@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace corvana;
 
-// X keycodes as the X server under test reports them (evdev code + 8).
+// X keycodes as the X server under test reports them (evdev code + 8). The left Alt alone is
+// typed through the X server in the key source's test; here both Alt keys overlap.
 TEST(KeyTranslation, AltFlagFollowsEitherAltKey)
 {
     const struct {
@@ -13,11 +16,6 @@ TEST(KeyTranslation, AltFlagFollowsEitherAltKey)
         bool released;
         HookKey expected;
     } sequence[] = {
-        {"Alt_L", 64, false, {0x20, 0x38}}, // the Alt press itself carries the flag
-        {"F4", 70, false, {0x20, 0x3E}},    // Alt+F4 as the hidden frame looks for it
-        {"F4", 70, true, {0xA0, 0x3E}},
-        {"Alt_L", 64, true, {0x80, 0x38}},  // and its release no longer does
-        {"F4", 70, false, {0x00, 0x3E}},
         {"Alt_R", 108, false, {0x21, 0x38}},
         {"Alt_L", 64, false, {0x20, 0x38}},
         {"Alt_R", 108, true, {0xA1, 0x38}}, // the left one is still down
@@ -28,7 +26,7 @@ TEST(KeyTranslation, AltFlagFollowsEitherAltKey)
     CKeyTranslator translator;
     for (const auto& typed : sequence) {
         const HookKey got = translator.Translate(typed.keycode, typed.released);
-        EXPECT_EQ(got.flags, typed.expected.flags) << typed.key << (typed.released ? " up" : " down");
-        EXPECT_EQ(got.scan, typed.expected.scan) << typed.key << (typed.released ? " up" : " down");
+        EXPECT_EQ(std::pair(got.flags, got.scan), std::pair(typed.expected.flags, typed.expected.scan))
+            << typed.key << (typed.released ? " up" : " down");
     }
 }

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 using corvana::CSettingsStore;
 
 namespace {
@@ -25,32 +28,16 @@ protected:
     TestEnvironment env;
 };
 
-TEST_F(SettingsStoreTest, SaveCreatesTheStoreKeepsOtherValuesAndReadsBack)
-{
-    EXPECT_EQ(CSettingsStore::LoadModeState(), -1); // no store yet
-    EXPECT_FALSE(SaveReportsError(2));
-    EXPECT_EQ(CSettingsStore::LoadModeState(), 2);
-    env.SetUserSettings("[General]\nModeState=1\nOther=kept\n");
-    CSettingsStore::SaveModeState(0);
-    EXPECT_EQ(CSettingsStore::LoadModeState(), 0);
-    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("Other=kept"));
-}
-
 TEST_F(SettingsStoreTest, NumbersOutsideTheValidFormReadMinusOne)
 {
-    const struct {
-        QByteArray stored;
-        int expected;
-    } cases[] = {
-        {"4", 4}, // a number, but no mode: the dialog falls back
-        {"-2147483648", -2147483647 - 1}, {"2147483647", 2147483647}, {"2147483648", -1}, {"-2147483649", -1},
-        {"two", -1}, {"0x2", -1}, {"2.5", -1}, {"", -1}, {"1,2", -1}, {"@Variant(\\0\\0\\0\\x2)", -1},
-    };
+    // 4 is a number but no mode: the dialog falls back.
     int padding = 0;
-    for (const auto& entry : cases) {
+    for (const auto& [stored, expected] : std::initializer_list<std::pair<QByteArray, int>>{
+             {"4", 4}, {"2147483647", 2147483647}, {"2147483648", -1}, {"-2147483649", -1}, {"two", -1},
+             {"0x2", -1}, {"2.5", -1}, {"", -1}, {"1,2", -1}, {"@Variant(\\0\\0\\0\\x2)", -1}}) {
         // Each file differs in size, so a store cached from the previous case cannot match it.
-        env.SetUserSettings("[General]\nModeState=" + entry.stored + "\n;" + QByteArray(40 * ++padding, ' ') + "\n");
-        EXPECT_EQ(CSettingsStore::LoadModeState(), entry.expected) << entry.stored.constData();
+        env.SetUserSettings("[General]\nModeState=" + stored + "\n;" + QByteArray(40 * ++padding, ' ') + "\n");
+        EXPECT_EQ(CSettingsStore::LoadModeState(), expected) << stored.constData();
     }
     env.SetUserSettings("[General]\nmodestate=2\n"); // names are exact
     EXPECT_EQ(CSettingsStore::LoadModeState(), -1);
@@ -73,8 +60,16 @@ TEST_F(SettingsStoreTest, MachineValuesComeFromTheFirstConfigurationFolderVersio
     EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
 }
 
-TEST_F(SettingsStoreTest, BrokenOrUnreadableStoresReadAsMissingAndAreNeverRewritten)
+TEST_F(SettingsStoreTest, SaveKeepsOtherValuesBrokenEmptyOrUnreadableStoresReadAsMissingAndAreNeverRewritten)
 {
+    EXPECT_EQ(CSettingsStore::LoadModeState(), -1); // no store yet
+    EXPECT_FALSE(SaveReportsError(2));
+    EXPECT_EQ(CSettingsStore::LoadModeState(), 2);
+    env.SetUserSettings("[General]\nModeState=1\nOther=kept\n");
+    CSettingsStore::SaveModeState(0);
+    EXPECT_EQ(CSettingsStore::LoadModeState(), 0);
+    EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("Other=kept"));
+
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
         binary.append(static_cast<char>((i * 7919) & 0xFF));

@@ -49,7 +49,7 @@ TEST(AccessibilityTest, EveryControlHasANameAndADescription)
     });
 }
 
-TEST(AccessibilityTest, TabReachesTheButtonsSpaceAndEnterPressThemEnterOnTheDialogDoesNothing)
+TEST(AccessibilityTest, TabReachesTheButtonsSpaceAndEnterPressThem)
 {
     TestEnvironment env;
     env.SetUserSettings("[General]\nModeState=0\n");
@@ -59,13 +59,8 @@ TEST(AccessibilityTest, TabReachesTheButtonsSpaceAndEnterPressThemEnterOnTheDial
         // The keyboard starts in the list: no button is focused until Tab brings it there.
         ASSERT_TRUE(WaitFor([&] { return dialog.focusWidget() == dialog.List(); }, 5000));
         const QImage unfocused = solo->grab().toImage();
-        Key("Return");
-        Key("KP_Enter");
-        // The next key arrived after them, so they have been handled.
         Key("Tab");
         ASSERT_TRUE(WaitFor([&] { return solo->hasFocus(); }, 5000)) << "Tab did not reach the first button";
-        EXPECT_TRUE(dialog.isVisible());
-        EXPECT_EQ(dialog.Mode(), MediaMode::Solo);
         EXPECT_NE(solo->grab().toImage(), unfocused) << "the focused button does not show it";
 
         Key("Tab");

@@ -92,10 +92,7 @@ protected:
     CRecordingControl control{view, capture};
 };
 
-QStringList Split(const char* commaSeparated)
-{
-    return QString::fromLatin1(commaSeparated).split(QLatin1Char(','), Qt::SkipEmptyParts);
-}
+QStringList Split(const char* list) { return QString::fromLatin1(list).split(QLatin1Char(','), Qt::SkipEmptyParts); }
 
 TEST_F(RecordingControlTest, AFailedStartOrRecordingLeavesTheLightOffRecordReleasedAndTellsTheCauseOnce)
 {
@@ -155,7 +152,6 @@ TEST_F(RecordingControlTest, AFailedStartOrRecordingLeavesTheLightOffRecordRelea
         control.Record();
         EXPECT_EQ(Journal(), Split(entry.journal) << (entry.mode == MediaMode::Conference ? "C2" : "C1") << "D2");
         EXPECT_TRUE(view.recordLatched);
-        EXPECT_TRUE(control.IsRecording());
         control.Record();
         EXPECT_EQ(Journal().last(), "D3");
         EXPECT_EQ(view.told.size(), *entry.told ? 1 : 0);
