@@ -26,15 +26,32 @@ pids+=($!)
 exec {displayfd}>&-
 for _ in $(seq 1 200); do grep -q '[0-9]' "$work/display" 2>/dev/null && break; sleep 0.05; done
 export DISPLAY=":$(tr -dc 0-9 <"$work/display")"
-for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+for _ in $(seq 1 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+if ! xdpyinfo >/dev/null 2>&1; then echo "with-session: Xvfb on $DISPLAY did not come up" >&2; exit 1; fi
 
 eval "$(dbus-launch --sh-syntax)"
 pids+=("$DBUS_SESSION_BUS_PID")
 
 if [ "${CORVANA_NO_WM:-}" != 1 ]; then
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+  # Now and then openbox cannot open a display that has only just come up; it is started again
+  # then, and a session without a window manager is refused rather than handed to the tests.
+  wm_ready=
+  for _ in 1 2 3; do
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+    wm=$!
+    pids+=("$wm")
+    for _ in $(seq 1 200); do
+      kill -0 "$wm" 2>/dev/null || break
+      if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; then wm_ready=1; break; fi
+      sleep 0.05
+    done
+    [ -n "$wm_ready" ] && break
+  done
+  if [ -z "$wm_ready" ]; then
+    echo "with-session: no window manager on $DISPLAY:" >&2
+    cat "$work/openbox.log" >&2
+    exit 1
+  fi
 fi
 
 pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
