@@ -30,8 +30,6 @@ public:
     void OnListDoubleClick();
 
     void TakeForeground();
-    std::optional<CDesktopWindows::WindowId> FindPlayerWindow() const;
-    void SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys);
     // On X11 the player is its window and gets keys; on Wayland, where its window is out of
     // sight and reach, it is its IPC socket. SteerPlayer is false when no player is running.
     bool PlayerRunning() const;
@@ -45,6 +43,8 @@ public:
     static const PlayerKeySequence CloseKeys;      // Alt+F4
 
 private:
+    std::optional<CDesktopWindows::WindowId> FindPlayerWindow() const;
+    void SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys);
     void Step(int direction);
     static void SendOverSocket(const PlayerKeySequence& keys);
     void PauseLivePicture();
