@@ -8,7 +8,6 @@
 #include "TestEnvironment.h"
 
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -18,9 +17,8 @@ bool DialogOpen() { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; 
 // The speakers in steps of a seventh of their range (0..65536), as the sound server reads them.
 int VolumeSteps()
 {
-    const QString out = Pactl({"get-sink-volume", "spk"}).value_or(QString());
-    const auto match = QRegularExpression("front-left:\\s*(\\d+)").match(out);
-    return match.hasMatch() ? qRound(match.captured(1).toDouble() / (65536 / 7)) : -1;
+    const auto volume = SinkVolume();
+    return volume ? qRound(*volume / (65536.0 / 7)) : -1;
 }
 
 class WaylandTest : public ::testing::Test {

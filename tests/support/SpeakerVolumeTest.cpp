@@ -2,7 +2,6 @@
 #include "Pactl.h"
 #include "support/SpeakerVolume.h"
 
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -13,14 +12,6 @@
 using namespace corvana;
 
 namespace {
-
-// The sound server's own reading of the speakers, independent of the code under test.
-std::optional<std::uint32_t> SinkVolume()
-{
-    static const QRegularExpression left(QStringLiteral("front-left:\\s*(\\d+)"));
-    const QRegularExpressionMatch match = left.match(Pactl({"get-sink-volume", "spk"}).value_or(QString()));
-    return match.hasMatch() ? std::optional(match.captured(1).toUInt()) : std::nullopt;
-}
 
 bool SetSinkVolume(std::uint32_t volume) { return Pactl({"set-sink-volume", "spk", QString::number(volume)}).has_value(); }
 
