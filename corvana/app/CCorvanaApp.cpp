@@ -9,11 +9,11 @@
 #include "capture/UnfinishedRecordings.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
+#include "support/DataFolder.h"
 #include "support/DesktopSession.h"
 #include "support/WindowMessages.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSocketNotifier>
@@ -173,14 +173,6 @@ int CCorvanaApp::Main(int argc, char* argv[])
     return result;
 }
 
-QString CCorvanaApp::TranslationsFolder()
-{
-    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/translations");
-    if (QFileInfo(installed).isDir())
-        return QFileInfo(installed).canonicalFilePath();
-    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/translations");
-}
-
 namespace {
 
 bool InstallCatalogue(const QString& name, const QString& folder)
@@ -199,7 +191,7 @@ bool InstallCatalogue(const QString& name, const QString& folder)
 
 bool CCorvanaApp::LoadTranslation()
 {
-    if (!InstallCatalogue(QStringLiteral("corvana"), TranslationsFolder()))
+    if (!InstallCatalogue(QStringLiteral("corvana"), DataFilePath(QStringLiteral("translations"))))
         return false;
     // Qt's own texts, the message boxes' standard buttons among them, from the system's Qt.
     InstallCatalogue(QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));

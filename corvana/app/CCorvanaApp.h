@@ -19,8 +19,6 @@ public:
 
     // Installs the catalogue of the user's language, if one ships; needs the application object.
     static bool LoadTranslation();
-    // share/corvana/translations next to the binary's folder, else the build tree's.
-    static QString TranslationsFolder();
 
 private:
     // Both lights off, in a process that was or could have been the resident instance.

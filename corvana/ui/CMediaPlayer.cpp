@@ -1,11 +1,10 @@
 #include "ui/CMediaPlayer.h"
 
 #include "library/MediaFolders.h"
+#include "support/DataFolder.h"
 #include "support/Logging.h"
 #include "support/RuntimeFolder.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,14 +31,6 @@ bool SendCommand(const QJsonValue& command)
     const bool written = socket.waitForBytesWritten(300);
     socket.disconnectFromServer();
     return written;
-}
-
-QString DataFilePath(const QString& name)
-{
-    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/corvana/") + name;
-    if (QFileInfo::exists(installed))
-        return QFileInfo(installed).canonicalFilePath();
-    return QStringLiteral(CORVANA_BUILD_DATA_DIR "/") + name;
 }
 
 } // namespace
