@@ -186,19 +186,10 @@ HRESULT RecordingPipeline::RenderAudio()
     if (!m_audioSource || !m_writer)
         return E_POINTER;
     ElementHandle queue = SourceQueue();
-    ElementHandle convert = Make("audioconvert");
-    ElementHandle resample = Make("audioresample");
-    ElementHandle format = Filter("audio/x-raw,rate=44100,channels=2");
-    ElementHandle encoder = Make("avenc_wmav2");
-    ElementHandle identity = RunningTime();
-    if (encoder)
-        g_object_set(encoder.get(), "bitrate", 64000, nullptr);
-    if (!AddChain(m_pipeline.get(), {m_audioSource, queue, convert, resample, format, encoder, identity, m_writer}))
+    if (!AddChain(m_pipeline.get(), {m_audioSource, queue}))
         return E_FAIL;
-    PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(identity.get(), "src"));
-    gst_pad_add_probe(encoded.get(), GST_PAD_PROBE_TYPE_BUFFER, &RecordingPipeline::OnAudioBuffer, this, nullptr);
-    m_audioQueue = std::move(queue);
-    return S_OK;
+    m_audio = Branch::Hold(std::move(queue), m_writer.get(), "audio_%u");
+    return m_audio.writerPad ? S_OK : E_FAIL;
 }
 
 HRESULT RecordingPipeline::RenderVideo()
@@ -207,24 +198,89 @@ HRESULT RecordingPipeline::RenderVideo()
         return E_POINTER;
     ElementHandle source = Make("appsrc");
     ElementHandle queue = SourceQueue();
-    ElementHandle rate = Make("videorate");
-    ElementHandle convert = Make("videoconvertscale");
-    ElementHandle format = Filter("video/x-raw,format=I420,width=640,height=480,framerate=30000/1001,pixel-aspect-ratio=1/1");
-    ElementHandle encoder = Make("avenc_wmv2");
-    ElementHandle identity = RunningTime();
     if (source)
         // Frames are stamped by PushVideo; the source never blocks the camera's thread.
         g_object_set(source.get(), "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block", FALSE,
                      "max-buffers", G_GUINT64_CONSTANT(8), "leaky-type", 2, nullptr);
+    if (!AddChain(m_pipeline.get(), {source, queue}))
+        return E_FAIL;
+    m_videoSource = std::move(source);
+    m_video = Branch::Hold(std::move(queue), m_writer.get(), "video_%u");
+    return m_video.writerPad ? S_OK : E_FAIL;
+}
+
+std::vector<ElementHandle> RecordingPipeline::AudioEncoding()
+{
+    ElementHandle encoder = Make("avenc_wmav2");
+    if (encoder)
+        g_object_set(encoder.get(), "bitrate", 64000, nullptr);
+    std::vector<ElementHandle> chain;
+    chain.push_back(Make("audioconvert"));
+    chain.push_back(Make("audioresample"));
+    chain.push_back(Filter("audio/x-raw,rate=44100,channels=2"));
+    chain.push_back(std::move(encoder));
+    chain.push_back(RunningTime());
+    return chain;
+}
+
+std::vector<ElementHandle> RecordingPipeline::VideoEncoding()
+{
+    ElementHandle convert = Make("videoconvertscale");
+    ElementHandle encoder = Make("avenc_wmv2");
     if (convert)
         g_object_set(convert.get(), "add-borders", FALSE, nullptr);
     if (encoder)
         g_object_set(encoder.get(), "bitrate", 636000, nullptr);
-    if (!AddChain(m_pipeline.get(), {source, queue, rate, convert, format, encoder, identity, m_writer}))
-        return E_FAIL;
-    m_videoSource = std::move(source);
-    m_videoQueue = std::move(queue);
-    return S_OK;
+    std::vector<ElementHandle> chain;
+    chain.push_back(Make("videorate"));
+    chain.push_back(std::move(convert));
+    chain.push_back(Filter("video/x-raw,format=I420,width=640,height=480,framerate=30000/1001,pixel-aspect-ratio=1/1"));
+    chain.push_back(std::move(encoder));
+    chain.push_back(RunningTime());
+    return chain;
+}
+
+RecordingPipeline::Branch RecordingPipeline::Branch::Hold(ElementHandle queue, GstElement* writer, const char* padTemplate)
+{
+    Branch branch;
+    // Asked for while the muxer is still stopped, as muxers expect of their inputs.
+    branch.writerPad = PadHandle::Adopt(gst_element_request_pad_simple(writer, padTemplate));
+    PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(queue.get(), "src"));
+    // Only the data waits: events are kept for the link, and the source's questions (its
+    // allocation above all) are answered at once, or it would not start capturing.
+    branch.hold = gst_pad_add_probe(out.get(),
+                                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER
+                                                                 | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                                    [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }, nullptr, nullptr);
+    branch.queue = std::move(queue);
+    return branch;
+}
+
+bool RecordingPipeline::Complete(Branch& branch, std::vector<ElementHandle> encoding, GstPadProbeCallback onEncoded)
+{
+    if (!branch.queue)
+        return true;
+    GstElement* previous = nullptr;
+    for (const ElementHandle& element : encoding) {
+        if (!AddToBin(m_pipeline.get(), element) || (previous && !gst_element_link(previous, element.get())))
+            return false;
+        previous = element.get();
+    }
+    PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(previous, "src"));
+    if (!encoded || gst_pad_link(encoded.get(), branch.writerPad.get()) != GST_PAD_LINK_OK)
+        return false;
+    if (onEncoded)
+        gst_pad_add_probe(encoded.get(), GST_PAD_PROBE_TYPE_BUFFER, onEncoded, this, nullptr);
+    // Running before the queue is linked to them: the queue hands its events on as soon as it is,
+    // and an element that is not running yet would refuse them and stop the queue for good.
+    for (auto element = encoding.rbegin(); element != encoding.rend(); ++element)
+        if (!gst_element_sync_state_with_parent(element->get()))
+            return false;
+    if (!gst_element_link(branch.queue.get(), encoding.front().get()))
+        return false;
+    PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(branch.queue.get(), "src"));
+    gst_pad_remove_probe(out.get(), std::exchange(branch.hold, 0));
+    return true;
 }
 
 HRESULT RecordingPipeline::Start(ErrorHandler onError)
@@ -247,6 +303,14 @@ HRESULT RecordingPipeline::Start(ErrorHandler onError)
         m_feedOpen = static_cast<bool>(m_videoSource);
     }
     m_running = true;
+    // The sources capture into their queues from here on. The encoders come now: the first
+    // recording loads their library, which the program does not keep loaded while it waits.
+    if (!Complete(m_audio, AudioEncoding(), &RecordingPipeline::OnAudioBuffer) || !Complete(m_video, VideoEncoding(), nullptr)) {
+        CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording encoders could not be linked: %1").arg(m_path));
+        Finish(false);
+        m_startFailure = CaptureFailure::Other;
+        return E_FAIL;
+    }
     return S_OK;
 }
 
@@ -320,8 +384,8 @@ void RecordingPipeline::Finish(bool drain)
     }
     m_running = false;
     m_watch.reset();
-    if (drain && m_audioQueue) {
-        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(m_audioQueue.get(), "sink"));
+    if (drain && m_audio.queue) {
+        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(m_audio.queue.get(), "sink"));
         gst_pad_send_event(pad.get(), gst_event_new_eos());
     }
     BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace corvana {
 
@@ -21,6 +22,8 @@ namespace corvana {
 //          ! video/x-raw,format=I420,width=640,height=480,framerate=30000/1001
 //          ! avenc_wmv2 bitrate=636000 ! identity single-segment=true ! asfmux
 //   asfmux ! filesink
+// The sources and the writer start first, with the queues held; the rest of each branch is made
+// and linked behind them then, so loading the encoders' library costs the recording nothing.
 // Stop sends end-of-stream into both branches and waits for it to leave the muxer, so the file
 // is finalised; a pipeline error stops the recording the same way and keeps what was written (an
 // error of the muxer or the file itself, a full disk say, stops it at once).
@@ -59,6 +62,16 @@ public:
     static QStringList VideoElements();
 
 private:
+    // A source's queue, held closed until the encoding behind it is linked to the writer.
+    struct Branch {
+        ElementHandle queue;
+        PadHandle writerPad;
+        gulong hold = 0;
+        static Branch Hold(ElementHandle queue, GstElement* writer, const char* padTemplate);
+    };
+    static std::vector<ElementHandle> AudioEncoding();
+    static std::vector<ElementHandle> VideoEncoding();
+    bool Complete(Branch& branch, std::vector<ElementHandle> encoding, GstPadProbeCallback onEncoded);
     void OnMessage(GstMessage* message);
     static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     // drain: send end-of-stream and wait for it to leave the muxer; pointless once the writer
@@ -73,9 +86,9 @@ private:
 
     ElementHandle m_pipeline;
     ElementHandle m_audioSource;
-    ElementHandle m_audioQueue;
+    Branch m_audio;
     ElementHandle m_videoSource;
-    ElementHandle m_videoQueue;
+    Branch m_video;
     ElementHandle m_writer;
     ElementHandle m_fileSink;
     QString m_path;

@@ -117,6 +117,11 @@ TEST_F(ProgramTest, OneInstanceStaysResidentAndLaterStartsHandItTheirRequests)
     Xdotool(QStringLiteral("keyup XF86Launch1"));
     Xdotool(QStringLiteral("key XF86Launch1"));
     ASSERT_TRUE(WaitFor([] { return Windows() == 1; }));
+    // The window's opening readies what a recording needs, but not the encoders' library: that
+    // would stay in the waiting program, tens of megabytes, for weeks.
+    const QString maps = QStringLiteral("/proc/%1/maps").arg(Pid(m_resident));
+    ASSERT_TRUE(WaitFor([&] { return TestEnvironment::ReadFile(maps).contains("libgstvideorate.so"); }));
+    EXPECT_FALSE(TestEnvironment::ReadFile(maps).contains("libavcodec"));
 
     // Further starts never open a second dialog, and "close" is not "Close". Each returns once the
     // resident instance has acted on it, and an opening switches the mode light on, so a second
