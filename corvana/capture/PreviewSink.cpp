@@ -57,9 +57,12 @@ PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(su
     g_object_set(queue, "leaky", 2, "max-size-buffers", 1, "max-size-bytes", 0, "max-size-time", G_GUINT64_CONSTANT(0), nullptr);
     GstCapsPtr caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
     if (!scaleTo.isEmpty()) {
-        // A preview of a few hundred pixels does not need filtered scaling; it costs the most here.
+        // A preview of a few hundred pixels needs neither filtered scaling nor resampled colour
+        // or dithering; they would cost more than everything else the preview does.
         g_object_set(convert, "add-borders", FALSE, nullptr);
         gst_util_set_object_arg(G_OBJECT(convert), "method", "nearest-neighbour");
+        gst_util_set_object_arg(G_OBJECT(convert), "chroma-mode", "none");
+        gst_util_set_object_arg(G_OBJECT(convert), "dither", "none");
         gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, scaleTo.width(), "height", G_TYPE_INT, scaleTo.height(),
                             "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     }

@@ -185,8 +185,13 @@ HRESULT RecordingPipeline::RenderAudio()
 {
     if (!m_audioSource || !m_writer)
         return E_POINTER;
+    // Converted ahead of the queue into what the encoder takes, so the microphone is asked for
+    // the recording's own rate while the encoder is not there yet.
+    ElementHandle convert = Make("audioconvert");
+    ElementHandle resample = Make("audioresample");
+    ElementHandle format = Filter("audio/x-raw,format=F32LE,layout=interleaved,rate=44100,channels=2");
     ElementHandle queue = SourceQueue();
-    if (!AddChain(m_pipeline.get(), {m_audioSource, queue}))
+    if (!AddChain(m_pipeline.get(), {m_audioSource, convert, resample, format, queue}))
         return E_FAIL;
     m_audio = Branch::Hold(std::move(queue), m_writer.get(), "audio_%u");
     return m_audio.writerPad ? S_OK : E_FAIL;
@@ -215,9 +220,6 @@ std::vector<ElementHandle> RecordingPipeline::AudioEncoding()
     if (encoder)
         g_object_set(encoder.get(), "bitrate", 64000, nullptr);
     std::vector<ElementHandle> chain;
-    chain.push_back(Make("audioconvert"));
-    chain.push_back(Make("audioresample"));
-    chain.push_back(Filter("audio/x-raw,rate=44100,channels=2"));
     chain.push_back(std::move(encoder));
     chain.push_back(RunningTime());
     return chain;
@@ -385,8 +387,11 @@ void RecordingPipeline::Finish(bool drain)
     m_running = false;
     m_watch.reset();
     if (drain && m_audio.queue) {
-        PadHandle pad = PadHandle::Adopt(gst_element_get_static_pad(m_audio.queue.get(), "sink"));
-        gst_pad_send_event(pad.get(), gst_event_new_eos());
+        // Right behind the microphone, so the sound already taken is converted and written too.
+        PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(m_audioSource.get(), "src"));
+        PadHandle next = PadHandle::Adopt(out ? gst_pad_get_peer(out.get()) : nullptr);
+        if (next)
+            gst_pad_send_event(next.get(), gst_event_new_eos());
     }
     BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
     const auto deadline = std::chrono::steady_clock::now() + kFinishWait;

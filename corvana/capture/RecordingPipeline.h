@@ -16,8 +16,8 @@ namespace corvana {
 
 // The writer of one recording: the microphone (and, for video, the camera's frames handed over
 // from the preview pipeline) encoded to Windows Media Audio 2 / Video 8 in an ASF file.
-//   audio: source ! queue ! audioconvert ! audioresample ! audio/x-raw,rate=44100,channels=2
-//          ! avenc_wmav2 bitrate=64000 ! identity single-segment=true ! asfmux
+//   audio: source ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,rate=44100,channels=2
+//          ! queue ! avenc_wmav2 bitrate=64000 ! identity single-segment=true ! asfmux
 //   video: appsrc ! queue ! videorate ! videoconvertscale
 //          ! video/x-raw,format=I420,width=640,height=480,framerate=30000/1001
 //          ! avenc_wmv2 bitrate=636000 ! identity single-segment=true ! asfmux
