@@ -9,7 +9,8 @@ if [ "${CORVANA_SESSION:-}" = 1 ]; then exec "$@"; fi
 work=$(mktemp -d /tmp/corvana-session.XXXXXX)
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  # Newest first: the window manager's keeper before the display it would restart on.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
   if [ -f "$work/pulse.pid" ]; then kill "$(cat "$work/pulse.pid")" 2>/dev/null || true; fi
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -32,22 +33,34 @@ if ! xdpyinfo >/dev/null 2>&1; then echo "with-session: Xvfb on $DISPLAY did not
 eval "$(dbus-launch --sh-syntax)"
 pids+=("$DBUS_SESSION_BUS_PID")
 
+# A window manager runs when the root names a check window that exists. (No pipe into grep:
+# under pipefail, grep leaving early fails the pipe now and then.)
+wm_running() {
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) || return 1
+  [[ $check =~ (0x[0-9a-f]+) ]] && xprop -id "${BASH_REMATCH[1]}" _NET_WM_NAME >/dev/null 2>&1
+}
+
 if [ "${CORVANA_NO_WM:-}" != 1 ]; then
-  # Now and then openbox cannot open a display that has only just come up; it is started again
-  # then, and a session without a window manager is refused rather than handed to the tests.
-  wm_ready=
-  for _ in 1 2 3; do
-    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
-    wm=$!
-    pids+=("$wm")
-    for _ in $(seq 1 200); do
-      kill -0 "$wm" 2>/dev/null || break
-      if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; then wm_ready=1; break; fi
-      sleep 0.05
+  # The window manager is kept for the whole session. openbox has ended in the middle of a run
+  # now and then, and at start when the display had only just come up; it is started again
+  # then, and that is said on standard error with the end of its log.
+  (
+    wm=
+    trap '[ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm"; exit 0' TERM
+    for start in $(seq 1 20); do
+      openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+      wm=$!
+      status=0
+      wait "$wm" || status=$?
+      echo "with-session: openbox on $DISPLAY ended (status $status), start $start of 20; starting it again" >&2
+      tail -n 3 "$work/openbox.log" >&2
+      sleep 0.2
     done
-    [ -n "$wm_ready" ] && break
-  done
-  if [ -z "$wm_ready" ]; then
+  ) &
+  pids+=($!)
+  for _ in $(seq 1 200); do wm_running && break; sleep 0.05; done
+  if ! wm_running; then
     echo "with-session: no window manager on $DISPLAY:" >&2
     cat "$work/openbox.log" >&2
     exit 1
