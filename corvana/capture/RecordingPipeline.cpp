@@ -254,6 +254,16 @@ RecordingPipeline::Branch RecordingPipeline::Branch::Hold(ElementHandle queue, G
                                     static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER
                                                                  | GST_PAD_PROBE_TYPE_BUFFER_LIST),
                                     [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }, nullptr, nullptr);
+    // Linking the encoder sends the source a request to negotiate again. What comes into the queue
+    // is fixed already, and a microphone that negotiates while it runs restarts its ring buffer
+    // and may never deliver again; the request ends here.
+    PadHandle in = PadHandle::Adopt(gst_element_get_static_pad(queue.get(), "sink"));
+    gst_pad_add_probe(in.get(), GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+                      [](GstPad*, GstPadProbeInfo* info, gpointer) {
+                          return GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_RECONFIGURE ? GST_PAD_PROBE_DROP
+                                                                                                      : GST_PAD_PROBE_OK;
+                      },
+                      nullptr, nullptr);
     branch.queue = std::move(queue);
     return branch;
 }
