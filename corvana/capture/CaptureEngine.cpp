@@ -13,10 +13,9 @@ void CaptureEngine::WarmUp()
     // The previews' own elements, and the sound server's source of a real microphone. Not the
     // encoders: their library would cost tens of megabytes for as long as the program waits, and a
     // recording's sources already capture while it loads them.
-    QStringList elements = RecordingPipeline::VideoElements();
-    elements.removeIf([](const QString& name) { return name.startsWith(QLatin1String("avenc_")); });
-    GstRuntime::WarmUp(elements + QStringList{QStringLiteral("tee"), QStringLiteral("capsfilter"), QStringLiteral("appsink"),
-                                              QStringLiteral("pulsesrc")});
+    GstRuntime::WarmUp(RecordingPipeline::ElementsBeforeStart()
+                       + QStringList{QStringLiteral("tee"), QStringLiteral("capsfilter"), QStringLiteral("appsink"),
+                                     QStringLiteral("pulsesrc")});
 }
 
 void CaptureEngine::Shutdown()

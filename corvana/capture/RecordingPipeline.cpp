@@ -22,7 +22,8 @@ ElementHandle Make(const char* factory, const char* name = nullptr)
 }
 
 // Adds the elements to the bin and links them in order; false if one is missing or a link fails.
-bool AddChain(GstElement* bin, std::initializer_list<std::reference_wrapper<const ElementHandle>> chain)
+template <typename Elements>
+bool AddChainOf(GstElement* bin, const Elements& chain)
 {
     GstElement* previous = nullptr;
     for (const ElementHandle& element : chain) {
@@ -35,6 +36,11 @@ bool AddChain(GstElement* bin, std::initializer_list<std::reference_wrapper<cons
         previous = element.get();
     }
     return true;
+}
+
+bool AddChain(GstElement* bin, std::initializer_list<std::reference_wrapper<const ElementHandle>> chain)
+{
+    return AddChainOf(bin, chain);
 }
 
 ElementHandle Filter(const char* capsText)
@@ -129,6 +135,14 @@ QStringList RecordingPipeline::VideoElements()
 {
     return AudioElements() + QStringList{QStringLiteral("appsrc"), QStringLiteral("videorate"),
                                          QStringLiteral("videoconvertscale"), QStringLiteral("avenc_wmv2")};
+}
+
+QStringList RecordingPipeline::ElementsBeforeStart()
+{
+    QStringList elements = VideoElements();
+    elements.removeAll(QStringLiteral("avenc_wmav2"));
+    elements.removeAll(QStringLiteral("avenc_wmv2"));
+    return elements;
 }
 
 RecordingPipeline::RecordingPipeline() : m_pipeline(ElementHandle::Adopt(gst_pipeline_new("recording"))) {}
@@ -272,13 +286,9 @@ bool RecordingPipeline::Complete(Branch& branch, std::vector<ElementHandle> enco
 {
     if (!branch.queue)
         return true;
-    GstElement* previous = nullptr;
-    for (const ElementHandle& element : encoding) {
-        if (!AddToBin(m_pipeline.get(), element) || (previous && !gst_element_link(previous, element.get())))
-            return false;
-        previous = element.get();
-    }
-    PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(previous, "src"));
+    if (!AddChainOf(m_pipeline.get(), encoding))
+        return false;
+    PadHandle encoded = PadHandle::Adopt(gst_element_get_static_pad(encoding.back().get(), "src"));
     if (!encoded || gst_pad_link(encoded.get(), branch.writerPad.get()) != GST_PAD_LINK_OK)
         return false;
     if (onEncoded)

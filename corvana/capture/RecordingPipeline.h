@@ -60,6 +60,8 @@ public:
 
     static QStringList AudioElements();
     static QStringList VideoElements();
+    // All but the encoders, which a recording makes once its sources run.
+    static QStringList ElementsBeforeStart();
 
 private:
     // A source's queue, held closed until the encoding behind it is linked to the writer.
