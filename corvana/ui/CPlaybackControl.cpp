@@ -37,11 +37,6 @@ void CPlaybackControl::SendPlayerKeys(CDesktopWindows::WindowId window, const Pl
     if (CDesktopWindows::ActivateWindow(window) && CDesktopWindows::SendKeys(window, keys.keys))
         return;
     qCDebug(lcUi) << "no keys could be typed into the media player;" << keys.chord << "goes over its socket";
-    SendOverSocket(keys);
-}
-
-void CPlaybackControl::SendOverSocket(const PlayerKeySequence& keys)
-{
     if (!CMediaPlayer::PressKeys(keys.chord))
         qCDebug(lcUi) << "the media player did not take" << keys.chord;
 }
@@ -53,12 +48,8 @@ bool CPlaybackControl::PlayerRunning() const
 
 bool CPlaybackControl::SteerPlayer(const PlayerKeySequence& keys)
 {
-    if (DesktopSession::IsWayland()) {
-        if (!CMediaPlayer::IsRunning())
-            return false;
-        SendOverSocket(keys);
-        return true;
-    }
+    if (DesktopSession::IsWayland())
+        return CMediaPlayer::PressKeys(keys.chord);
     const auto player = FindPlayerWindow();
     if (!player)
         return false;

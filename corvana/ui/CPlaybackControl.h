@@ -31,7 +31,7 @@ public:
 
     void TakeForeground();
     // On X11 the player is its window and gets keys; on Wayland, where its window is out of
-    // sight and reach, it is its IPC socket. SteerPlayer is false when no player is running.
+    // sight and reach, it is its IPC socket. SteerPlayer is false when no player took the keys.
     bool PlayerRunning() const;
     bool SteerPlayer(const PlayerKeySequence& keys);
     void LaunchPlayer(MediaMode mode, const QString& name);
@@ -46,7 +46,6 @@ private:
     std::optional<CDesktopWindows::WindowId> FindPlayerWindow() const;
     void SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys);
     void Step(int direction);
-    static void SendOverSocket(const PlayerKeySequence& keys);
     void PauseLivePicture();
     void ResumeLivePicture();
 
