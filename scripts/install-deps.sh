@@ -16,6 +16,12 @@ pkgs=(
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
+  libpulse-dev
+  # The desktops users run, for the tests that prove Corvana there: PipeWire for sound and
+  # cameras (without pipewire-alsa, which repoints ALSA's default for every session) and the
+  # real GlobalShortcuts portal with its KDE backend.
+  pipewire pipewire-bin wireplumber pipewire-pulse gstreamer1.0-pipewire
+  xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin
 )
 missing=()
 for p in "${pkgs[@]}"; do

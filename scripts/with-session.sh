@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
 # Runs a command inside a private desktop session: Xvfb with a window manager, a private
-# D-Bus session bus and a private PulseAudio with a null sink. Everything started here is
-# stopped again by PID when the command ends. Reuses a session that is already set up
-# (CORVANA_SESSION=1) so nested calls are cheap.
+# D-Bus session bus and a private sound server. Everything started here is stopped again by PID
+# when the command ends. Reuses a session that is already set up (CORVANA_SESSION=1) so nested
+# calls are cheap.
+#   CORVANA_SOUND=pulseaudio (the default)  PulseAudio with a null sink "spk"
+#   CORVANA_SOUND=pipewire                  PipeWire, WirePlumber and pipewire-pulse with a null
+#                                           sink "spk", a virtual microphone "mic" and a test
+#                                           camera "corvana-test-camera"
 set -euo pipefail
 if [ "${CORVANA_SESSION:-}" = 1 ]; then exec "$@"; fi
+here=$(cd "$(dirname "$0")" && pwd)
+sound=${CORVANA_SOUND:-pulseaudio}
+case "$sound" in
+  pulseaudio | pipewire) ;;
+  *) echo "with-session: CORVANA_SOUND must be pulseaudio or pipewire, not '$sound'" >&2; exit 2 ;;
+esac
 
 work=$(mktemp -d /tmp/corvana-session.XXXXXX)
 pids=()
@@ -30,8 +40,15 @@ export DISPLAY=":$(tr -dc 0-9 <"$work/display")"
 for _ in $(seq 1 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 if ! xdpyinfo >/dev/null 2>&1; then echo "with-session: Xvfb on $DISPLAY did not come up" >&2; exit 1; fi
 
-eval "$(dbus-launch --sh-syntax)"
+# The bus activates only what the session puts into its own service folder: a desktop portal
+# or screen reader installed on the machine is started by a test that wants it, by PID, never
+# behind the tests' back.
+mkdir -p "$work/dbus-services"
+sed -e "s|<standard_session_servicedirs */>|<servicedir>$work/dbus-services</servicedir>|" \
+  /usr/share/dbus-1/session.conf >"$work/dbus-session.conf"
+eval "$(dbus-launch --sh-syntax --config-file="$work/dbus-session.conf")"
 pids+=("$DBUS_SESSION_BUS_PID")
+export CORVANA_DBUS_SERVICES="$work/dbus-services"
 
 # A window manager runs when the root names a check window that exists. (No pipe into grep:
 # under pipefail, grep leaving early fails the pipe now and then.)
@@ -67,16 +84,21 @@ if [ "${CORVANA_NO_WM:-}" != 1 ]; then
   fi
 fi
 
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
-  --load='module-native-protocol-unix auth-anonymous=1' --load='module-null-sink sink_name=spk' \
-  --log-target=file:"$work/pulse.log" >/dev/null 2>&1 || true
-for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then cp "$XDG_RUNTIME_DIR/pulse/pid" "$work/pulse.pid"; fi
+if [ "$sound" = pipewire ]; then
+  # shellcheck source=scripts/start-pipewire.sh
+  source "$here/start-pipewire.sh"
+else
+  pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes \
+    --load='module-native-protocol-unix auth-anonymous=1' --load='module-null-sink sink_name=spk' \
+    --log-target=file:"$work/pulse.log" >/dev/null 2>&1 || true
+  for _ in $(seq 1 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+  if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then cp "$XDG_RUNTIME_DIR/pulse/pid" "$work/pulse.pid"; fi
+fi
 
 # Tests move HOME into folders of their own; GStreamer's plugin registry stays shared, as a
 # user's cached one is, rather than being rebuilt for every test.
 export GST_REGISTRY="$work/gstreamer-registry.bin"
 # Tests move XDG_RUNTIME_DIR and HOME into their own folders; the sound server stays reachable.
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-export CORVANA_SESSION=1
+export CORVANA_SESSION=1 CORVANA_SOUND="$sound"
 "$@"

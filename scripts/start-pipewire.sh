@@ -1,0 +1,48 @@
+# Sourced by with-session.sh: the session's sound and cameras on PipeWire, as current desktops
+# have them. A private pipewire, wireplumber and pipewire-pulse (PulseAudio's protocol, which the
+# speakers' mixer and pactl use), started by PID into the session's own runtime folder, with:
+#   spk                   a null sink, the speakers
+#   mic                   a virtual microphone (Audio/Source/Virtual), the default source
+#   corvana-test-camera   PipeWire's own test picture as a camera
+# Their configuration is the system's with fragments of the session's own.
+pw_config="$work/pipewire-config"
+mkdir -p "$pw_config/pipewire/pipewire.conf.d"
+cat >"$pw_config/pipewire/pipewire.conf.d/corvana-session.conf" <<'EOF'
+context.spa-libs = {
+    videotestsrc = videotestsrc/libspa-videotestsrc
+}
+context.objects = [
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = spk node.description = "Speakers"
+               media.class = Audio/Sink audio.position = [ FL FR ] object.linger = true } }
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = mic node.description = "Virtual Microphone"
+               media.class = Audio/Source/Virtual audio.position = [ FL FR ] object.linger = true } }
+    { factory = spa-node-factory
+      args = { factory.name = videotestsrc node.name = corvana-test-camera
+               node.description = "PipeWire Test Camera" media.class = Video/Source
+               object.linger = true } }
+]
+EOF
+
+# Clients find the server through PIPEWIRE_RUNTIME_DIR even where a test moves XDG_RUNTIME_DIR.
+export PIPEWIRE_RUNTIME_DIR="$XDG_RUNTIME_DIR"
+export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+XDG_CONFIG_HOME="$pw_config" pipewire >"$work/pipewire.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 200); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
+XDG_CONFIG_HOME="$pw_config" wireplumber >"$work/wireplumber.log" 2>&1 &
+pids+=($!)
+XDG_CONFIG_HOME="$pw_config" pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 200); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+# The session manager chooses the defaults once it has seen the nodes; say which.
+for _ in $(seq 1 200); do
+  pactl set-default-source mic 2>/dev/null && pactl set-default-sink spk 2>/dev/null && break
+  sleep 0.05
+done
+if [ "$(pactl get-default-source 2>/dev/null)" != mic ]; then
+  echo "with-session: PipeWire did not come up with its microphone:" >&2
+  tail -n 5 "$work/pipewire.log" "$work/wireplumber.log" "$work/pipewire-pulse.log" >&2
+  exit 1
+fi
