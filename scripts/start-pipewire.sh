@@ -10,6 +10,7 @@ mkdir -p "$pw_config/pipewire/pipewire.conf.d"
 cat >"$pw_config/pipewire/pipewire.conf.d/corvana-session.conf" <<'EOF'
 context.spa-libs = {
     videotestsrc = videotestsrc/libspa-videotestsrc
+    audiotestsrc = audiotestsrc/libspa-audiotestsrc
 }
 context.objects = [
     { factory = adapter

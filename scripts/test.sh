@@ -50,6 +50,9 @@ if [ "$sanitize" = 1 ]; then
 fi
 
 stage tests scripts/with-session.sh ctest --test-dir build --output-on-failure -j1 "$@"
+# The tests that record, again on the sound and camera server of current desktops.
+stage tests-pipewire env CORVANA_SOUND=pipewire scripts/with-session.sh \
+  ctest --test-dir build --output-on-failure -j1 -R '^(capture_tests|program_test)$' "$@"
 
 if [ "$sanitize" = 1 ]; then
   tests_end=$SECONDS
@@ -62,4 +65,6 @@ if [ "$sanitize" = 1 ]; then
     exit "$status"
   fi
   stage asan-tests scripts/with-session.sh ctest --test-dir build-asan -L unit --output-on-failure -j1
+  stage asan-pipewire env CORVANA_SOUND=pipewire scripts/with-session.sh \
+    ctest --test-dir build-asan -R '^capture_tests$' --output-on-failure -j1
 fi

@@ -12,6 +12,7 @@
 #include "capture/PreviewSink.h"
 #include "capture/RecordingPipeline.h"
 #include "capture/RequiredElements.h"
+#include "capture/SourceWatchdog.h"
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
 
@@ -113,6 +114,10 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
         return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy,
                     VideoDeviceName());
     }
+    m_cameraWatch = std::make_unique<SourceWatchdog>(m_pSource.get(), [this] {
+        CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("webcam graph: the camera stopped delivering"));
+        LoseCamera();
+    });
     return S_OK;
 }
 
@@ -304,10 +309,18 @@ void CCaptureGraph::OnGraphMessage(GstMessage* message)
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
         return;
     PipelineDiagnostics::LogError(QStringLiteral("webcam graph"), message);
+    LoseCamera();
+}
+
+void CCaptureGraph::LoseCamera()
+{
+    m_cameraWatch.reset();
     const bool wasRecording = m_bRecording;
     if (m_bRecording)
         StopRecording();
     gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
+    // Nothing is recorded from a camera that is gone until a new preview finds one.
+    m_pTee.reset();
     if (m_hwndOwner)
         m_hwndOwner->ShowPlaceholder();
     m_failure = {CaptureFailure::CameraLost, wasRecording ? m_path : QString()};
@@ -320,6 +333,7 @@ void CCaptureGraph::CloseInterfaces()
     // Tearing down under a running recording would lose its end; finish the file first.
     if (m_bRecording)
         StopRecording();
+    m_cameraWatch.reset();
     m_pEvent.reset();
     if (m_pGraph)
         gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);

@@ -17,6 +17,7 @@ namespace corvana {
 class IPreviewSurface;
 class PreviewSink;
 class RecordingPipeline;
+class SourceWatchdog;
 
 // The Video mode's webcam graph: a live preview in the preview area and, on demand, a ".wmv"
 // recording with the microphone's sound while the preview keeps running. One instance for the
@@ -39,7 +40,7 @@ public:
     int GetDeviceState() const { return m_nDeviceState; }
     // Why the last preview or recording start failed; None after a successful one.
     CaptureOutcome LastFailure() const { return m_failure; }
-    // Runs on the user-interface thread when the camera stops delivering or a running recording
+    // Runs on the user-interface thread when the camera fails or stops delivering, or a running recording
     // stops by itself; what was written is kept.
     void SetFailureHandler(std::function<void(CaptureFailure)> handler) { m_onFailure = std::move(handler); }
 
@@ -62,6 +63,8 @@ private:
     HRESULT AddCaptureMonikerToGraph();
     HRESULT SetupVideoWindow();
     void OnGraphMessage(GstMessage* message);
+    // The camera failed or stopped delivering: the recording is finished with what it has.
+    void LoseCamera();
     void OnRecordingError(CaptureFailure failure);
     static GstFlowReturn OnFeedSample(GstElement* appsink, gpointer self);
 
@@ -74,6 +77,7 @@ private:
     std::optional<CaptureDevice> m_audioDevice;
     std::unique_ptr<PreviewSink> m_pVideoWindow;
     std::unique_ptr<BusWatch> m_pEvent;
+    std::unique_ptr<SourceWatchdog> m_cameraWatch;
     mutable std::mutex m_writerMutex;
     std::shared_ptr<RecordingPipeline> m_pWriter;
     QString m_path;

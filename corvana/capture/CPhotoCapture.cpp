@@ -11,6 +11,7 @@
 #include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RequiredElements.h"
+#include "capture/SourceWatchdog.h"
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
 
@@ -110,11 +111,16 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
             m_window->ShowPlaceholder();
         return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy);
     }
+    m_cameraWatch = std::make_unique<SourceWatchdog>(m_pSource.get(), [this] {
+        CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("photo graph: the camera stopped delivering"));
+        LoseCamera();
+    });
     return S_OK;
 }
 
 void CPhotoCapture::StopPreview()
 {
+    m_cameraWatch.reset();
     m_pEvent.reset();
     if (m_control)
         m_control->Stop();
@@ -136,6 +142,12 @@ void CPhotoCapture::OnGraphMessage(GstMessage* message)
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
         return;
     PipelineDiagnostics::LogError(QStringLiteral("photo graph"), message);
+    LoseCamera();
+}
+
+void CPhotoCapture::LoseCamera()
+{
+    m_cameraWatch.reset();
     if (m_control)
         m_control->Stop();
     if (m_window)

@@ -15,6 +15,7 @@ namespace corvana {
 
 class IPreviewSurface;
 class PreviewSink;
+class SourceWatchdog;
 
 // The Photo mode: a live preview of the webcam in the preview area and the grab of its newest
 // frame into a ".jpg" (by way of a ".bmp" that the dialog deletes). One instance for the process.
@@ -30,7 +31,7 @@ public:
     int GetDeviceState() const { return m_nDeviceState; }
     // Why the last preview start or grab failed; None after a successful one.
     CaptureOutcome LastFailure() const { return m_failure; }
-    // Runs on the user-interface thread when the camera stops delivering.
+    // Runs on the user-interface thread when the camera fails or stops delivering.
     void SetFailureHandler(std::function<void(CaptureFailure)> handler) { m_onFailure = std::move(handler); }
     void GrabPhoto();
     // Index of the image writer for the MIME type among QImageWriter's types, or -1.
@@ -50,11 +51,13 @@ private:
     CPhotoCapture();
     bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
     void OnGraphMessage(GstMessage* message);
+    void LoseCamera();
 
     ElementHandle m_pGraph;
     ElementHandle m_pSource;
     std::unique_ptr<PreviewSink> m_pWindowless;
     std::unique_ptr<BusWatch> m_pEvent;
+    std::unique_ptr<SourceWatchdog> m_cameraWatch;
     std::unique_ptr<CMediaControl> m_control;
     IPreviewSurface* m_window = nullptr;
     QString m_lastBitmap;

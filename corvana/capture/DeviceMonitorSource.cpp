@@ -1,9 +1,14 @@
 #include "capture/DeviceMonitorSource.h"
 
 #include "capture/GstRuntime.h"
+#include "capture/SoundServer.h"
 #include "capture/V4l2Probe.h"
 
 #include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
 namespace corvana {
 
@@ -35,13 +40,138 @@ QVariantMap PropertiesOf(GstDevice* device)
 // The sound server's capture of what an output plays; recording it would record the speakers.
 bool IsOutputMonitor(const CaptureDevice& device)
 {
-    return device.properties.value(QStringLiteral("device.class")).toString() == QLatin1String("monitor");
+    return device.properties.value(QStringLiteral("device.class")).toString() == QLatin1String("monitor")
+           || device.properties.value(QStringLiteral("media.class")).toString().contains(QLatin1String("/Sink"));
 }
 
-bool IsDefaultSource(const CaptureDevice& device)
+bool FromPipeWire(GstDevice* device)
 {
-    return device.properties.value(QStringLiteral("is-default")).toString() == QLatin1String("true");
+    return std::strcmp(G_OBJECT_TYPE_NAME(device), "GstPipeWireDevice") == 0;
 }
+
+// The name the sound server knows a source by: PipeWire's node name, PulseAudio's source name.
+QString InternalName(GstDevice* device, const CaptureDevice& listed)
+{
+    if (FromPipeWire(device))
+        return listed.properties.value(QStringLiteral("node.name")).toString();
+    if (!g_object_class_find_property(G_OBJECT_GET_CLASS(device), "internal-name"))
+        return {};
+    gchar* name = nullptr;
+    g_object_get(device, "internal-name", &name, nullptr);
+    return QString::fromUtf8(GCharPtr(name).get());
+}
+
+// The camera's device node, by whichever provider offers it.
+QString DeviceNode(const CaptureDevice& device)
+{
+    QString path = device.properties.value(QStringLiteral("api.v4l2.path")).toString();
+    if (path.isEmpty())
+        path = device.properties.value(QStringLiteral("device.path")).toString();
+    return path.startsWith(QStringLiteral("/dev/video")) ? path : QString();
+}
+
+// PipeWire's client agrees on a format with a node that another program provides (pipewiresink
+// mode=provide: virtual cameras and microphones) only when it asks for what the node offers: given
+// ranges or lists of its own it never starts. It is asked for what both the branch behind it and
+// the device take, and for raw video by size alone where the device names no format, which then is
+// the device's own and every branch behind converts.
+GstPadProbeReturn AskForWhatTheDeviceOffers(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    auto* offered = static_cast<GstCaps*>(data);
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_CAPS)
+        return GST_PAD_PROBE_OK;
+    GstCaps* result = nullptr;
+    gst_query_parse_caps_result(query, &result);
+    if (!result)
+        return GST_PAD_PROBE_OK;
+    GstCapsPtr asked(gst_caps_intersect(result, offered));
+    if (gst_caps_is_empty(asked.get()))
+        return GST_PAD_PROBE_OK;
+    asked.reset(gst_caps_make_writable(asked.release()));
+    for (guint i = 0; i < gst_caps_get_size(asked.get()); ++i) {
+        GstStructure* structure = gst_caps_get_structure(asked.get(), i);
+        const bool formatNamed = [&] {
+            for (guint j = 0; j < gst_caps_get_size(offered); ++j)
+                if (gst_structure_has_field(gst_caps_get_structure(offered, j), "format"))
+                    return true;
+            return false;
+        }();
+        if (gst_structure_has_name(structure, "video/x-raw") && !formatNamed)
+            gst_structure_remove_field(structure, "format");
+    }
+    gst_query_set_caps_result(query, asked.get());
+    return GST_PAD_PROBE_OK;
+}
+
+GstElement* MakeSource(GstDevice* device)
+{
+    GstElement* element = gst_device_create_element(device, nullptr);
+    if (!element)
+        return nullptr;
+    GstCaps* offered = FromPipeWire(device) ? gst_device_get_caps(device) : nullptr;
+    PadHandle output = PadHandle::Adopt(offered ? gst_element_get_static_pad(element, "src") : nullptr);
+    if (output && !gst_caps_is_any(offered) && !gst_caps_is_empty(offered))
+        gst_pad_add_probe(output.get(), static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL),
+                          &AskForWhatTheDeviceOffers, gst_caps_ref(offered),
+                          [](gpointer caps) { gst_caps_unref(static_cast<GstCaps*>(caps)); });
+    if (offered)
+        gst_caps_unref(offered);
+    // PipeWire's buffers point into memory the camera's or microphone's program shares; when that
+    // program or node goes away the memory goes with it, and a frame still queued for the
+    // recording would be read from nowhere. Copied out, a buffer lives as long as it is held.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "always-copy"))
+        g_object_set(element, "always-copy", TRUE, nullptr);
+    return element;
+}
+
+// PipeWire's provider offers a virtual microphone as the element that plays into it; only a
+// device that makes a source can be recorded from.
+bool MakesSource(GstDevice* device)
+{
+    GstElement* element = gst_device_create_element(device, nullptr);
+    if (!element)
+        return false;
+    const bool source = !GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK);
+    gst_object_unref(gst_object_ref_sink(element));
+    return source;
+}
+
+// One monitor per kind of device, started at the first listing and kept running for the life of
+// the process: it follows devices as they come and go, and PipeWire's provider corrupts the heap
+// now and then when its thread is started and stopped again for every listing.
+std::mutex g_monitorsMutex;
+std::map<std::string, GObjectHandle<GstDeviceMonitor>> g_monitors;
+
+void StopMonitors()
+{
+    std::lock_guard lock(g_monitorsMutex);
+    for (auto& [deviceClass, monitor] : g_monitors)
+        gst_device_monitor_stop(monitor.get());
+    g_monitors.clear();
+}
+
+GstDeviceMonitor* Monitor(const char* deviceClass)
+{
+    std::lock_guard lock(g_monitorsMutex);
+    auto& monitors = g_monitors;
+    if (monitors.empty())
+        GstRuntime::AtShutdown(&StopMonitors);
+    auto found = monitors.find(deviceClass);
+    if (found != monitors.end())
+        return found->second.get();
+    auto monitor = GObjectHandle<GstDeviceMonitor>::Adopt(gst_device_monitor_new());
+    gst_device_monitor_add_filter(monitor.get(), deviceClass, nullptr);
+    if (!gst_device_monitor_start(monitor.get()))
+        return nullptr;  // asked again next time: a sound server may have come up meanwhile
+    return monitors.emplace(deviceClass, std::move(monitor)).first->second.get();
+}
+
+struct Listed {
+    CaptureDevice device;
+    QString internalName;
+    bool pipeWire = false;
+};
 
 } // namespace
 
@@ -49,12 +179,11 @@ std::optional<std::vector<CaptureDevice>> DeviceMonitorSource::List(DeviceCatego
 {
     GstRuntime::Ensure();
     const bool video = category == DeviceCategory::VideoInput;
-    GObjectHandle<GstDeviceMonitor> monitor = GObjectHandle<GstDeviceMonitor>::Adopt(gst_device_monitor_new());
-    gst_device_monitor_add_filter(monitor.get(), video ? "Video/Source" : "Audio/Source", nullptr);
-    if (!gst_device_monitor_start(monitor.get()))
+    GstDeviceMonitor* monitor = video ? Monitor("Video/Source") : Monitor("Audio/Source");
+    if (!monitor)
         return std::nullopt;
-    std::vector<CaptureDevice> devices;
-    GList* list = gst_device_monitor_get_devices(monitor.get());
+    std::vector<Listed> listed;
+    GList* list = gst_device_monitor_get_devices(monitor);
     for (GList* item = list; item; item = item->next) {
         auto handle = GObjectHandle<GstDevice>::Adopt(GST_DEVICE(item->data));
         CaptureDevice device;
@@ -67,22 +196,36 @@ std::optional<std::vector<CaptureDevice>> DeviceMonitorSource::List(DeviceCatego
         device.deviceClass = QString::fromUtf8(deviceClass.get());
         device.caps = capsText ? QString::fromUtf8(capsText.get()) : QString();
         device.properties = PropertiesOf(handle.get());
-        if (video) {
-            QString path = device.properties.value(QStringLiteral("api.v4l2.path")).toString();
-            if (path.isEmpty())
-                path = device.properties.value(QStringLiteral("device.path")).toString();
-            if (path.startsWith(QStringLiteral("/dev/video")))
-                device.analogVideoInput = V4l2Probe::HasAnalogVideoInput(path);
-        }
-        device.makeElement = [handle] { return gst_device_create_element(handle.get(), nullptr); };
-        if (!video && IsOutputMonitor(device))
+        if (video && !DeviceNode(device).isEmpty())
+            device.analogVideoInput = V4l2Probe::HasAnalogVideoInput(DeviceNode(device));
+        if ((!video && IsOutputMonitor(device)) || !MakesSource(handle.get()))
             continue;
-        devices.push_back(std::move(device));
+        device.makeElement = [handle] { return MakeSource(handle.get()); };
+        const QString internalName = video ? QString() : InternalName(handle.get(), device);
+        listed.push_back({std::move(device), internalName, FromPipeWire(handle.get())});
     }
     g_list_free(list);  // the references moved into the handles above
-    gst_device_monitor_stop(monitor.get());
-    if (!video)
-        std::stable_partition(devices.begin(), devices.end(), IsDefaultSource);
+
+    // A camera that PipeWire manages is also offered by V4L2 itself: one entry, PipeWire's, which
+    // shares the camera with other programs.
+    if (video) {
+        std::erase_if(listed, [&](const Listed& candidate) {
+            const QString node = DeviceNode(candidate.device);
+            return !candidate.pipeWire && !node.isEmpty() && std::any_of(listed.begin(), listed.end(), [&](const Listed& other) {
+                return other.pipeWire && DeviceNode(other.device) == node;
+            });
+        });
+    } else {
+        const QString defaultSource = SoundServer::DefaultSourceName();
+        std::stable_partition(listed.begin(), listed.end(), [&](const Listed& candidate) {
+            if (defaultSource.isEmpty())
+                return candidate.device.properties.value(QStringLiteral("is-default")).toString() == QLatin1String("true");
+            return candidate.internalName == defaultSource;
+        });
+    }
+    std::vector<CaptureDevice> devices;
+    for (Listed& candidate : listed)
+        devices.push_back(std::move(candidate.device));
     return devices;
 }
 

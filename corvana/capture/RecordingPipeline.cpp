@@ -2,6 +2,7 @@
 
 #include "capture/AsfRepair.h"
 #include "capture/PipelineDiagnostics.h"
+#include "capture/SourceWatchdog.h"
 #include "capture/UnfinishedRecordings.h"
 #include "support/Logging.h"
 
@@ -152,6 +153,7 @@ RecordingPipeline::~RecordingPipeline()
     if (m_running)
         Stop();
     m_watch.reset();
+    m_microphoneWatch.reset();
     if (m_pipeline)
         gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_buffer_replace(&m_lastFrame, nullptr);
@@ -333,6 +335,8 @@ HRESULT RecordingPipeline::Start(ErrorHandler onError)
         m_startFailure = CaptureFailure::Other;
         return E_FAIL;
     }
+    if (m_audioSource)
+        m_microphoneWatch = std::make_unique<SourceWatchdog>(m_audioSource.get(), [this] { OnMicrophoneStalled(); });
     return S_OK;
 }
 
@@ -406,6 +410,7 @@ void RecordingPipeline::Finish(bool drain)
     }
     m_running = false;
     m_watch.reset();
+    m_microphoneWatch.reset();
     if (drain && m_audio.queue) {
         // Right behind the microphone, so the sound already taken is converted and written too.
         PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(m_audioSource.get(), "src"));
@@ -464,6 +469,17 @@ void RecordingPipeline::OnMessage(GstMessage* message)
     Finish(!FromWriter(message));  // destroys the watch that called us; touch nothing of it from here on
     if (handler)
         handler(failure);
+}
+
+void RecordingPipeline::OnMicrophoneStalled()
+{
+    if (!m_running)
+        return;
+    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording: the microphone stopped delivering: %1").arg(m_path));
+    ErrorHandler handler = m_onError;
+    Finish(true);  // destroys the watchdog that called us
+    if (handler)
+        handler(CaptureFailure::MicrophoneLost);
 }
 
 GstPadProbeReturn RecordingPipeline::OnAudioBuffer(GstPad*, GstPadProbeInfo* info, gpointer self)

@@ -14,6 +14,8 @@
 
 namespace corvana {
 
+class SourceWatchdog;
+
 // The writer of one recording: the microphone (and, for video, the camera's frames handed over
 // from the preview pipeline) encoded to Windows Media Audio 2 / Video 8 in an ASF file.
 //   audio: source ! audioconvert ! audioresample ! audio/x-raw,format=F32LE,rate=44100,channels=2
@@ -25,8 +27,9 @@ namespace corvana {
 // The sources and the writer start first, with the queues held; the rest of each branch is made
 // and linked behind them then, so loading the encoders' library costs the recording nothing.
 // Stop sends end-of-stream into both branches and waits for it to leave the muxer, so the file
-// is finalised; a pipeline error stops the recording the same way and keeps what was written (an
-// error of the muxer or the file itself, a full disk say, stops it at once).
+// is finalised; a pipeline error, or a microphone that stops delivering, stops the recording the
+// same way and keeps what was written (an error of the muxer or the file itself, a full disk say,
+// stops it at once).
 class RecordingPipeline {
 public:
     using ErrorHandler = std::function<void(CaptureFailure)>;
@@ -75,6 +78,8 @@ private:
     static std::vector<ElementHandle> VideoEncoding();
     bool Complete(Branch& branch, std::vector<ElementHandle> encoding, GstPadProbeCallback onEncoded);
     void OnMessage(GstMessage* message);
+    // A microphone that stops delivering without an error is as lost as one that fails.
+    void OnMicrophoneStalled();
     static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
     // drain: send end-of-stream and wait for it to leave the muxer; pointless once the writer
     // itself has failed.
@@ -96,6 +101,7 @@ private:
     QString m_path;
     bool m_pathInProgress = false;
     std::unique_ptr<BusWatch> m_watch;
+    std::unique_ptr<SourceWatchdog> m_microphoneWatch;
     ErrorHandler m_onError;
     bool m_running = false;
     CaptureFailure m_startFailure = CaptureFailure::None;
