@@ -120,8 +120,12 @@ protected:
         environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
         environment.remove(QStringLiteral("QT_LOGGING_RULES"));
         ASSERT_NO_FATAL_FAILURE(StartComponent(kGlobalAccel, QStringLiteral("org.kde.kglobalaccel"), environment));
+        // Its BindShortcuts opens the desktop's shortcut settings: no program of the machine is
+        // to be started behind the test.
         QProcessEnvironment backend = environment;
         backend.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        backend.insert(QStringLiteral("PATH"), env.Root() + QStringLiteral("/no-programs"));
+        backend.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("xdp-kde-GlobalShortcuts.debug=true"));
         ASSERT_NO_FATAL_FAILURE(
             StartComponent(kKdeBackend, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), backend));
         ASSERT_NO_FATAL_FAILURE(StartComponent(kFrontend, QStringLiteral("org.freedesktop.portal.Desktop"), environment));
@@ -152,6 +156,10 @@ TEST_F(RealPortalTest, TheShortcutsAreBoundInKglobalaccelAndItsModeShortcutOpens
     ASSERT_TRUE(WaitFor([&] { return Errors().contains("portal shortcuts bound in"); }, 20000)) << errors.toStdString();
     EXPECT_TRUE(errors.contains(": mode next play previous record")) << errors.toStdString();
     EXPECT_FALSE(errors.contains("portal shortcuts: none bound")) << errors.toStdString();
+    // The backend took them from CreateSession's options, in the type it reads there.
+    const QString backendLog = ComponentLog(kKdeBackend);
+    EXPECT_TRUE(backendLog.contains("CreateSession called")) << backendLog.toStdString();
+    EXPECT_FALSE(backendLog.contains("Wrong global shortcuts type")) << backendLog.toStdString();
 
     // The binding is kglobalaccel's own: a component of the session with the five shortcuts.
     QString component;
