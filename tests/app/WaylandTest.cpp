@@ -161,6 +161,24 @@ TEST_F(WaylandTest, APortalThatBindsNothingIsSaidOnceAndTheX11KeysTakeOver)
     EXPECT_FALSE(errors.contains("special keys are unavailable")) << errors.toStdString();
 }
 
+TEST_F(WaylandTest, AForcedPortalThatBindsNothingLeavesNoKeysAndSaysSoOnce)
+{
+    TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");
+    FakeShortcutPortal portal;
+    portal.bindNothing = true;
+    StartResident();
+    const QString said = "the special keys are unavailable: CORVANA_KEY_SOURCE=portal, but the desktop portal bound none of the shortcuts";
+    ASSERT_TRUE(WaitFor([&] { return Errors().contains(said); })) << errors.toStdString();
+    // The window installs the key source again and asks the portal no second time.
+    EXPECT_EQ(RunCorvana(), 0);
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    EXPECT_EQ(RunCorvana({"Close"}), 0);
+    ASSERT_TRUE(resident->waitForFinished(10000));
+    EXPECT_EQ(portal.binds, 1);
+    EXPECT_EQ(Errors().count(said), 1) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("taken from X11")) << errors.toStdString();
+}
+
 TEST_F(WaylandTest, WithoutAKeySourceItSaysSoOnceAndASecondStartStillOpensTheWindow)
 {
     TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");  // and no portal on the bus
