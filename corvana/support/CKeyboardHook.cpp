@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -21,6 +22,8 @@ std::unique_ptr<CXInputKeySource> s_hookHandle;
 // the user each time. Installing only opens the way to the target.
 std::unique_ptr<CPortalShortcutSource> s_portalSource;
 bool s_portalInstalled = false;
+// Why the portal bound none of the shortcuts, once it has: it is not asked again.
+QString s_portalUnbound;
 
 // The sources' notifiers and bus connections must go while the application still exists.
 void DropSourceAtExit()
@@ -30,17 +33,58 @@ void DropSourceAtExit()
     s_portalInstalled = false;
 }
 
+bool ForcedSource(const char* source)
+{
+    return qgetenv("CORVANA_KEY_SOURCE") == source;
+}
+
+int OpenX11Source(const QString& portalFailure)
+{
+    QString failure;
+    s_hookHandle = CXInputKeySource::Open([](const HookKey& key) { KeyboardHookProc(key.flags, key.scan); }, &failure);
+    if (!s_hookHandle)
+        ReportSpecialKeysUnavailable(portalFailure.isEmpty() ? failure : QStringLiteral("%1 and %2").arg(portalFailure, failure));
+    return s_hookHandle ? 1 : 0;
+}
+
+void ReportPortalFallback(const QString& why)
+{
+    static bool s_bReported = false;
+    if (std::exchange(s_bReported, true))
+        return;
+    std::fprintf(stderr, "corvana: %s; the special keys are taken from X11 instead\n", why.toLocal8Bit().constData());
+}
+
+// From inside the portal source's own Response: it is dropped once that call is over.
+void OnPortalUnbound(const QString& why)
+{
+    QTimer::singleShot(0, QCoreApplication::instance(), [why] {
+        s_portalSource.reset();
+        s_portalUnbound = why;
+        const bool installed = std::exchange(s_portalInstalled, false);
+        if (ForcedSource("portal")) {
+            ReportSpecialKeysUnavailable(QStringLiteral("CORVANA_KEY_SOURCE=portal, but %1").arg(why));
+            return;
+        }
+        // With no X11 source either, that is the one line said.
+        if (installed && !OpenX11Source(why))
+            return;
+        ReportPortalFallback(why);
+    });
+}
+
 enum class SourceChoice { Portal, X11, None };
 
 SourceChoice ChooseSource()
 {
     if (s_portalSource)
         return SourceChoice::Portal;
-    const QByteArray forced = qgetenv("CORVANA_KEY_SOURCE");
-    if (forced == "x11")
+    if (ForcedSource("x11"))
         return SourceChoice::X11;
+    if (!s_portalUnbound.isEmpty())
+        return ForcedSource("portal") ? SourceChoice::None : SourceChoice::X11;
     QString failure;
-    if (forced == "portal") {
+    if (ForcedSource("portal")) {
         if (CPortalShortcutSource::Available(&failure))
             return SourceChoice::Portal;
         ReportSpecialKeysUnavailable(QStringLiteral("CORVANA_KEY_SOURCE=portal, but %1").arg(failure));
@@ -72,21 +116,19 @@ int CKeyboardHook::InstallKeyboardHook(QObject* target)
     switch (ChooseSource()) {
     case SourceChoice::Portal:
         if (!s_portalSource)
-            s_portalSource = std::make_unique<CPortalShortcutSource>([](const HookKey& key) {
-                if (s_portalInstalled)
-                    KeyboardHookProc(key.flags, key.scan);
-            });
+            s_portalSource = std::make_unique<CPortalShortcutSource>(
+                [](const HookKey& key) {
+                    if (s_portalInstalled)
+                        KeyboardHookProc(key.flags, key.scan);
+                },
+                OnPortalUnbound);
         s_portalInstalled = true;
         return 1;
-    case SourceChoice::X11: {
-        QString failure;
-        s_hookHandle = CXInputKeySource::Open([](const HookKey& key) { KeyboardHookProc(key.flags, key.scan); }, &failure);
-        if (!s_hookHandle)
-            ReportSpecialKeysUnavailable(DesktopSession::IsWayland()
-                                             ? QStringLiteral("the desktop portal offers no global shortcuts and %1").arg(failure)
-                                             : failure);
-        return s_hookHandle ? 1 : 0;
-    }
+    case SourceChoice::X11:
+        if (!s_portalUnbound.isEmpty())
+            return OpenX11Source(s_portalUnbound);
+        return OpenX11Source(DesktopSession::IsWayland() ? QStringLiteral("the desktop portal offers no global shortcuts")
+                                                         : QString());
     case SourceChoice::None: break;
     }
     return 0;

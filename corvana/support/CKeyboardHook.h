@@ -7,8 +7,8 @@ class QString;
 namespace corvana {
 
 // Holder of the program's global key source: the desktop portal's global shortcuts on a Wayland
-// session whose portal offers them, else raw X key events; CORVANA_KEY_SOURCE=portal or x11
-// chooses one. Instances carry no data: the target and the installed source are shared by the
+// session whose portal offers them, else raw X key events, also when the portal binds none of
+// the shortcuts; CORVANA_KEY_SOURCE=portal or x11 chooses one. Instances carry no data: the target and the installed source are shared by the
 // whole process, and destroying a holder leaves them alone.
 class CKeyboardHook {
 public:

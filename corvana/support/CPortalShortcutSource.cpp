@@ -1,6 +1,5 @@
 #include "support/CPortalShortcutSource.h"
 
-#include "support/CKeyboardHook.h"
 #include "support/Logging.h"
 #include "support/ScanCodeTable.h"
 
@@ -55,7 +54,7 @@ const Shortcut* FindShortcut(const QString& id)
     return nullptr;
 }
 
-// The a(sa{sv}) entries of BindShortcuts.
+// The a(sa{sv}) entries of BindShortcuts and of the portal's Responses.
 struct BoundShortcut {
     QString id;
     QVariantMap properties;
@@ -90,6 +89,36 @@ QString PathOf(const QVariant& value)
 Q_DECLARE_METATYPE(corvana::BoundShortcut)
 
 namespace corvana {
+namespace {
+
+QList<BoundShortcut> ShortcutList()
+{
+    QList<BoundShortcut> shortcuts;
+    for (const Shortcut& shortcut : kShortcuts)
+        shortcuts.push_back({QLatin1String(shortcut.id),
+                             {{QStringLiteral("description"), CPortalShortcutSource::tr(shortcut.description)},
+                              {QStringLiteral("preferred_trigger"), QLatin1String(shortcut.trigger)}}});
+    return shortcuts;
+}
+
+// Our ids among the shortcuts a Response lists; a list of another type lists nothing.
+QSet<QString> ListedIds(const QVariantMap& results)
+{
+    QSet<QString> ids;
+    const QVariant listed = results.value(QStringLiteral("shortcuts"));
+    if (listed.metaType() != QMetaType::fromType<QDBusArgument>()
+        || listed.value<QDBusArgument>().currentSignature() != QLatin1String("a(sa{sv})"))
+        return ids;
+    for (const BoundShortcut& shortcut : qdbus_cast<QList<BoundShortcut>>(listed))
+        if (FindShortcut(shortcut.id))
+            ids.insert(shortcut.id);
+    return ids;
+}
+
+} // namespace
+} // namespace corvana
+
+namespace corvana {
 
 bool CPortalShortcutSource::Available(QString* failure)
 {
@@ -112,16 +141,19 @@ bool CPortalShortcutSource::Available(QString* failure)
     return true;
 }
 
-CPortalShortcutSource::CPortalShortcutSource(KeyHandler handler)
+CPortalShortcutSource::CPortalShortcutSource(KeyHandler handler, UnboundHandler unbound)
     : m_bus(QDBusConnection::sessionBus()),
       m_watcher(kService, m_bus, QDBusServiceWatcher::WatchForOwnerChange),
-      m_handler(std::move(handler))
+      m_handler(std::move(handler)),
+      m_unbound(std::move(unbound))
 {
     qDBusRegisterMetaType<BoundShortcut>();
     qDBusRegisterMetaType<QList<BoundShortcut>>();
     // A portal that ends takes its sessions along; the one that comes back needs a new one.
     connect(&m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
+                if (m_bGivenUp)
+                    return;
                 DropSession();
                 if (!newOwner.isEmpty())
                     CreateSession();
@@ -195,38 +227,55 @@ void CPortalShortcutSource::CreateSession()
 {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CreateSession"));
     const QString token = NextToken();
+    // The shortcuts go along here too: some backends bind only those a session is made with and
+    // answer BindShortcuts with what they hold; the others pass over an option they do not know.
     call << QVariantMap{{QStringLiteral("handle_token"), token},
-                        {QStringLiteral("session_handle_token"), NextToken()}};
+                        {QStringLiteral("session_handle_token"), NextToken()},
+                        {QStringLiteral("shortcuts"), QVariant::fromValue(ShortcutList())}};
     Call(call, token, [this](uint response, const QVariantMap& results) {
         m_sessionPath = PathOf(results.value(QStringLiteral("session_handle")));
         if (response != 0 || m_sessionPath.isEmpty()) {
             m_sessionPath.clear();
-            ReportSpecialKeysUnavailable(QStringLiteral("the desktop portal made no shortcut session (response %1)").arg(response));
+            GiveUp(QStringLiteral("the desktop portal made no shortcut session (response %1)").arg(response));
             return;
         }
+        m_listed = ListedIds(results);
         BindShortcuts();
     });
 }
 
 void CPortalShortcutSource::BindShortcuts()
 {
-    QList<BoundShortcut> shortcuts;
-    for (const Shortcut& shortcut : kShortcuts)
-        shortcuts.push_back({QLatin1String(shortcut.id),
-                             {{QStringLiteral("description"), tr(shortcut.description)},
-                              {QStringLiteral("preferred_trigger"), QLatin1String(shortcut.trigger)}}});
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("BindShortcuts"));
     const QString token = NextToken();
-    call << QVariant::fromValue(QDBusObjectPath(m_sessionPath)) << QVariant::fromValue(shortcuts) << QString()
+    call << QVariant::fromValue(QDBusObjectPath(m_sessionPath)) << QVariant::fromValue(ShortcutList()) << QString()
          << QVariantMap{{QStringLiteral("handle_token"), token}};
-    Call(call, token, [this](uint response, const QVariantMap&) {
-        if (response != 0) {
-            ReportSpecialKeysUnavailable(QStringLiteral("the desktop portal did not bind the shortcuts (response %1)").arg(response));
+    Call(call, token, [this](uint response, const QVariantMap& results) {
+        // What the session was made with stays bound when binding more is refused.
+        if (response == 0)
+            m_listed.unite(ListedIds(results));
+        if (m_listed.isEmpty()) {
+            GiveUp(response == 0
+                       ? QStringLiteral("the desktop portal bound none of the shortcuts")
+                       : QStringLiteral("the desktop portal did not bind the shortcuts (response %1)").arg(response));
             return;
         }
         m_bBound = true;
-        qCDebug(lcSupport) << "portal shortcuts bound in" << m_sessionPath;
+        QStringList ids = m_listed.values();
+        ids.sort();
+        qCDebug(lcSupport).noquote().nospace() << "portal shortcuts bound in " << m_sessionPath << ": " << ids.join(QLatin1Char(' '));
     });
+}
+
+void CPortalShortcutSource::GiveUp(const QString& why)
+{
+    if (std::exchange(m_bGivenUp, true))
+        return;
+    qCDebug(lcSupport).noquote() << "portal shortcuts: none bound:" << why;
+    if (!m_sessionPath.isEmpty())
+        m_bus.send(QDBusMessage::createMethodCall(kService, m_sessionPath, kSessionInterface, QStringLiteral("Close")));
+    DropSession();
+    m_unbound(why);
 }
 
 void CPortalShortcutSource::DropSession()
@@ -236,6 +285,7 @@ void CPortalShortcutSource::DropSession()
             m_handler(m_translator.Translate(shortcut->evdev + ScanCodeTable::kEvdevOffset, true));
     m_pending.clear();
     m_sessionPath.clear();
+    m_listed.clear();
     m_bBound = false;
 }
 
@@ -248,6 +298,8 @@ void CPortalShortcutSource::OnSessionClosed(const QDBusMessage& message)
     DropSession();
     if (wasBound)
         CreateSession();
+    else
+        GiveUp(QStringLiteral("the desktop portal closed the shortcut session before binding it"));
 }
 
 void CPortalShortcutSource::OnActivated(const QDBusMessage& message)

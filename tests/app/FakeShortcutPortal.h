@@ -1,15 +1,40 @@
 #pragma once
 // A desktop portal offering GlobalShortcuts on the test's private session bus, inside the test
-// process: the real names, each request answered with a Response on its Request object, and
-// Activated / Deactivated sent when the test presses and releases a shortcut.
+// process: the real names, each request answered with a Response on its Request object that lists
+// the shortcuts bound, and Activated / Deactivated sent when the test presses and releases a
+// shortcut. Like a portal that binds only through BindShortcuts, its CreateSession lists none.
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QDBusMetaType>
 #include <QDateTime>
 #include <QStringList>
+
+// An a(sa{sv}) entry of the shortcut lists.
+struct FakePortalShortcut {
+    QString id;
+    QVariantMap properties;
+};
+Q_DECLARE_METATYPE(FakePortalShortcut)
+
+inline QDBusArgument& operator<<(QDBusArgument& argument, const FakePortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+inline const QDBusArgument& operator>>(const QDBusArgument& argument, FakePortalShortcut& shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
 
 class FakeShortcutPortal : public QDBusVirtualObject {
 public:
@@ -19,6 +44,8 @@ public:
 
     FakeShortcutPortal()
     {
+        qDBusRegisterMetaType<FakePortalShortcut>();
+        qDBusRegisterMetaType<QList<FakePortalShortcut>>();
         m_bus.registerVirtualObject(QLatin1String(kPath), this, QDBusConnection::SubPath);
         Register();
     }
@@ -44,11 +71,13 @@ public:
         m_bus.send(signal);
     }
 
-    int binds = 0;         // BindShortcuts requests answered
-    QString session;       // the last session made
-    QStringList ids;       // of the last BindShortcuts, in order
-    QStringList triggers;  // their preferred triggers
-    QStringList closed;    // sessions the program closed
+    bool bindNothing = false;  // answer 0 and list no shortcut, as a backend that ignores them does
+    int binds = 0;             // BindShortcuts requests answered
+    QString session;           // the last session made
+    QStringList sessionIds;    // the shortcuts the last CreateSession came with, in order
+    QStringList ids;           // of the last BindShortcuts, in order
+    QStringList triggers;      // their preferred triggers
+    QStringList closed;        // sessions the program closed
 
     // Nothing asks the portal what it offers but through its version property.
     QString introspect(const QString&) const override { return {}; }
@@ -66,32 +95,42 @@ public:
         if (member == "CreateSession") {
             const QVariantMap options = qdbus_cast<QVariantMap>(arguments.value(0));
             session = ObjectPath(message, "session", options.value("session_handle_token").toString());
-            Answer(message, options, {{"session_handle", session}});
+            sessionIds.clear();
+            for (const FakePortalShortcut& shortcut : Shortcuts(options.value("shortcuts")))
+                sessionIds << shortcut.id;
+            Answer(message, options, {{"session_handle", session}, {"shortcuts", QVariant::fromValue(QList<FakePortalShortcut>())}});
             return true;
         }
         if (member == "BindShortcuts" && arguments.size() == 4) {
             ids.clear();
             triggers.clear();
-            const QDBusArgument shortcuts = arguments.at(1).value<QDBusArgument>();
-            shortcuts.beginArray();
-            while (!shortcuts.atEnd()) {
-                QString id;
-                QVariantMap properties;
-                shortcuts.beginStructure();
-                shortcuts >> id >> properties;
-                shortcuts.endStructure();
-                ids << id;
-                triggers << properties.value("preferred_trigger").toString();
+            QList<FakePortalShortcut> bound;
+            for (const FakePortalShortcut& shortcut : Shortcuts(arguments.at(1))) {
+                ids << shortcut.id;
+                triggers << shortcut.properties.value("preferred_trigger").toString();
+                bound.push_back({shortcut.id,
+                                 {{"description", shortcut.properties.value("description")},
+                                  {"trigger_description", shortcut.properties.value("preferred_trigger")}}});
             }
-            shortcuts.endArray();
             ++binds;
-            Answer(message, qdbus_cast<QVariantMap>(arguments.at(3)), {});
+            if (bindNothing)
+                bound.clear();
+            Answer(message, qdbus_cast<QVariantMap>(arguments.at(3)), {{"shortcuts", QVariant::fromValue(bound)}});
             return true;
         }
         return false;
     }
 
 private:
+    // An a(sa{sv}) argument; anything else holds none.
+    static QList<FakePortalShortcut> Shortcuts(const QVariant& value)
+    {
+        if (value.metaType() != QMetaType::fromType<QDBusArgument>()
+            || value.value<QDBusArgument>().currentSignature() != QLatin1String("a(sa{sv})"))
+            return {};
+        return qdbus_cast<QList<FakePortalShortcut>>(value);
+    }
+
     static QString ObjectPath(const QDBusMessage& message, const char* kind, const QString& token)
     {
         QString sender = message.service().mid(1);

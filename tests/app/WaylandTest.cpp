@@ -1,7 +1,8 @@
 // The resident program on a Wayland session: its window goes through XWayland and its special
 // keys come from the desktop portal's global shortcuts, here a stand-in portal on the private bus.
 // Presses and holds of the shortcuts act as the keys do on X11; a portal that goes away or closes
-// the session is bound again; with no key source at all the program says so once and works on.
+// the session is bound again; a portal that binds none of them leaves the keys to X11, said once;
+// with no key source at all the program says so once and works on.
 #include "FakeShortcutPortal.h"
 #include "Pactl.h"
 #include "ProgramRunner.h"
@@ -37,6 +38,7 @@ protected:
         }
         ::unsetenv("XDG_SESSION_TYPE");
         ::unsetenv("CORVANA_KEY_SOURCE");
+        ::unsetenv("QT_LOGGING_RULES");
     }
 
     void StartResident()
@@ -62,6 +64,7 @@ TEST_F(WaylandTest, ShortcutsAreBoundAndTheirPressesAndHoldsActAsTheKeys)
     StartResident();
     ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
     EXPECT_EQ(portal.ids, QStringList({"mode", "play", "previous", "next", "record"}));
+    EXPECT_EQ(portal.sessionIds, portal.ids);
     EXPECT_EQ(portal.triggers,
               QStringList({"XF86Launch1", "XF86AudioPlay", "XF86AudioPrev", "XF86AudioNext", "XF86AudioRecord"}));
     EXPECT_TRUE(WaitFor([&] { return Errors().contains("QT_QPA_PLATFORM=xcb"); }));
@@ -128,6 +131,52 @@ TEST_F(WaylandTest, APortalThatGoesAwayOrClosesTheSessionIsBoundAgain)
     EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(resident->exitCode(), 0);
     EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
+}
+
+TEST_F(WaylandTest, APortalThatBindsNothingIsSaidOnceAndTheX11KeysTakeOver)
+{
+    FakeShortcutPortal portal;
+    portal.bindNothing = true;
+    TestEnvironment::Set("QT_LOGGING_RULES", "corvana.support.debug=true");
+    StartResident();
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
+    const QString said = "corvana: the desktop portal bound none of the shortcuts; the special keys are taken from X11 instead";
+    ASSERT_TRUE(WaitFor([&] { return Errors().contains(said); })) << errors.toStdString();
+    // The session it has no use for is given back.
+    EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
+
+    RunTool("xdotool", {"key", "XF86Launch1"});
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    // The window's own key source is X11 as well: held two seconds, the key closes it.
+    RunTool("xdotool", {"keydown", "XF86Launch1"});
+    const bool closed = WaitFor([] { return !DialogOpen(); });
+    RunTool("xdotool", {"keyup", "XF86Launch1"});
+    ASSERT_TRUE(closed);
+
+    // Two installs later, no second session was asked for and nothing claimed a binding.
+    EXPECT_EQ(portal.binds, 1);
+    EXPECT_EQ(Errors().count(said), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("portal shortcuts: none bound")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("portal shortcuts bound")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("special keys are unavailable")) << errors.toStdString();
+}
+
+TEST_F(WaylandTest, AForcedPortalThatBindsNothingLeavesNoKeysAndSaysSoOnce)
+{
+    TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");
+    FakeShortcutPortal portal;
+    portal.bindNothing = true;
+    StartResident();
+    const QString said = "the special keys are unavailable: CORVANA_KEY_SOURCE=portal, but the desktop portal bound none of the shortcuts";
+    ASSERT_TRUE(WaitFor([&] { return Errors().contains(said); })) << errors.toStdString();
+    // The window installs the key source again and asks the portal no second time.
+    EXPECT_EQ(RunCorvana(), 0);
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    EXPECT_EQ(RunCorvana({"Close"}), 0);
+    ASSERT_TRUE(resident->waitForFinished(10000));
+    EXPECT_EQ(portal.binds, 1);
+    EXPECT_EQ(Errors().count(said), 1) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("taken from X11")) << errors.toStdString();
 }
 
 TEST_F(WaylandTest, WithoutAKeySourceItSaysSoOnceAndASecondStartStillOpensTheWindow)
