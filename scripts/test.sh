@@ -52,7 +52,7 @@ fi
 stage tests scripts/with-session.sh ctest --test-dir build --output-on-failure -j1 "$@"
 # The tests that record, again on the sound and camera server of current desktops.
 stage tests-pipewire env CORVANA_SOUND=pipewire scripts/with-session.sh \
-  ctest --test-dir build --output-on-failure -j1 -R '^(capture_tests|program_test)$' "$@"
+  ctest --test-dir build --output-on-failure -j1 -R '^(capture_tests|program_test|pipewire_program_test)$' "$@"
 
 if [ "$sanitize" = 1 ]; then
   tests_end=$SECONDS

@@ -103,7 +103,7 @@ TEST_F(AsfRepairTest, KilledRecordingsPlayForAllTheyHoldAndASecondRepairChangesN
 
         // The seconds of audio and video the file really holds, by decoding it.
         const ProbedFile probed = ProbeMedia(path);
-        const double decoded = std::max(static_cast<double>(capturetest::DecodeAudio(path, 44100).size()) / 44100,
+        const double decoded = std::max(static_cast<double>(DecodeAudio(path, 44100).size()) / 44100,
                                         static_cast<double>(probed.video.frames) * 1001 / 30000);
         EXPECT_GT(decoded, 2.5);
         EXPECT_LE(decoded, probed.duration + 0.05);
@@ -112,7 +112,7 @@ TEST_F(AsfRepairTest, KilledRecordingsPlayForAllTheyHoldAndASecondRepairChangesN
         EXPECT_NEAR(result.seconds, probed.duration, 0.07);
         // The video's millisecond times, rounded onto the null output's 1/framerate clock, would
         // collide now and then: the output keeps the input's clock instead.
-        EXPECT_EQ(capturetest::DecodeErrors(path, original == s_video ? QStringList{"-enc_time_base", "-1"} : QStringList()), QString());
+        EXPECT_EQ(DecodeErrors(path, original == s_video ? QStringList{"-enc_time_base", "-1"} : QStringList()), QString());
         const auto [position, length] = PlayFromMiddle(path);
         EXPECT_NEAR(length, probed.duration, 0.05);
         EXPECT_NEAR(position, probed.duration / 2, 0.1);

@@ -16,46 +16,6 @@ QString Folder(const QString& subfolder)
     return corvana::MediaFolders::MediaRoot() + subfolder + QLatin1Char('/');
 }
 
-QString DecodeErrors(const QString& path, const QStringList& outputOptions)
-{
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-i", path} + outputOptions + QStringList{"-f", "null", "-"});
-    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
-        return QStringLiteral("ffmpeg failed: ") + QString::fromUtf8(ffmpeg.readAllStandardError());
-    return QString::fromUtf8(ffmpeg.readAllStandardError()).trimmed();
-}
-
-std::vector<qint16> DecodeAudio(const QString& path, int rate)
-{
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar", QString::number(rate), "-"});
-    ffmpeg.waitForFinished(60000);
-    const QByteArray raw = ffmpeg.readAllStandardOutput();
-    std::vector<qint16> samples(static_cast<size_t>(raw.size()) / 2);
-    std::memcpy(samples.data(), raw.constData(), samples.size() * 2);
-    return samples;
-}
-
-double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
-{
-    // Goertzel over short windows, so a gap in the recording (a phase jump) does not cancel the
-    // tone out; a pure tone over a window gives power = count/2 * total.
-    const double coeff = 2 * std::cos(2 * M_PI * frequency / rate);
-    const size_t window = static_cast<size_t>(rate / 20);
-    double sum = 0;
-    size_t windows = 0;
-    for (size_t start = 0; start + window <= samples.size(); start += window, ++windows) {
-        double s1 = 0, s2 = 0, total = 0;
-        for (size_t i = start; i < start + window; ++i) {
-            const double s0 = samples[i] + coeff * s1 - s2;
-            s2 = s1, s1 = s0;
-            total += double(samples[i]) * samples[i];
-        }
-        sum += total > 0 ? (s1 * s1 + s2 * s2 - coeff * s1 * s2) / (static_cast<double>(window) / 2 * total) : 0;
-    }
-    return windows ? sum / static_cast<double>(windows) : 0;
-}
-
 double MeanDifference(const QImage& a, const QImage& b)
 {
     const QImage left = a.convertToFormat(QImage::Format_RGB888);

@@ -38,12 +38,6 @@ namespace capturetest {
 
 // The media folder of a mode in the test's documents folder, e.g. ".../Corvana/Video/".
 QString Folder(const QString& subfolder);
-// What ffmpeg reports as wrong while decoding the whole file (empty for a clean file).
-QString DecodeErrors(const QString& path, const QStringList& outputOptions = {});
-// The file's audio decoded to mono 16-bit samples at the given rate.
-std::vector<qint16> DecodeAudio(const QString& path, int rate);
-// The share of the signal's power at the frequency, averaged over short windows: near 1 for a pure tone.
-double ToneShare(const std::vector<qint16>& samples, int rate, double frequency);
 // Mean absolute difference of two images' RGB channels after scaling b to a's size.
 double MeanDifference(const QImage& a, const QImage& b);
 // The synthetic devices under other names, for fed device lists.

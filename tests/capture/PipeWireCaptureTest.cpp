@@ -1,27 +1,18 @@
 // The capture objects against a real PipeWire (the session of scripts/with-session.sh with
-// CORVANA_SOUND=pipewire): its cameras, one made by PipeWire itself and ones provided by another
-// program that can vanish, and its microphones, of which the sound server names the default.
+// CORVANA_SOUND=pipewire): its cameras, the session's own and ones that are unplugged or whose
+// program ends, and its microphones, of which the sound server names the default.
 #include "CaptureTestSupport.h"
-#include "Pactl.h"
+#include "PipeWireNodes.h"
 
 #include "capture/DeviceList.h"
 #include "capture/DeviceMonitorSource.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-
+#include <QFileInfo>
 
 using namespace corvana;
 using namespace capturetest;
 
 namespace {
-
-bool OnPipeWire()
-{
-    return qgetenv("CORVANA_SOUND") == "pipewire" && Pactl({QStringLiteral("info")}).value_or(QString()).contains(QStringLiteral("PipeWire"));
-}
 
 std::vector<CaptureDevice> Listed(DeviceCategory category)
 {
@@ -41,72 +32,6 @@ QString FactoryOf(const CaptureDevice& device)
     const ElementHandle element = device.Bind();
     GstElementFactory* factory = element ? gst_element_get_factory(element.get()) : nullptr;
     return factory ? QString::fromUtf8(gst_plugin_feature_get_name(factory)) : QString();
-}
-
-// A program that made a node of PipeWire's own test sources and owns it: the node goes away with
-// the program, as a virtual camera or microphone does when its program ends.
-class OwnedNode {
-public:
-    OwnedNode(const QString& factory, const QString& properties, const QString& name, DeviceCategory category)
-    {
-        m_cli.start(QStringLiteral("pw-cli"), {});
-        m_cli.write(QStringLiteral("create-node %1 { %2 node.name=%3 node.description=%3 }\n").arg(factory, properties, name).toUtf8());
-        m_listed = QTest::qWaitFor([&] { return !Named(Listed(category), name).empty(); }, 10000);
-    }
-    ~OwnedNode() { End(); }
-    bool IsListed() const { return m_listed; }
-    void End()
-    {
-        if (m_cli.state() == QProcess::NotRunning)
-            return;
-        m_cli.kill();
-        m_cli.waitForFinished(5000);
-    }
-
-private:
-    QProcess m_cli;
-    bool m_listed = false;
-};
-
-OwnedNode Camera(const QString& name)
-{
-    return {QStringLiteral("spa-node-factory"), QStringLiteral("factory.name=videotestsrc media.class=Video/Source"), name,
-            DeviceCategory::VideoInput};
-}
-
-// A microphone hearing PipeWire's 440 Hz test tone.
-OwnedNode ToneMicrophone(const QString& name)
-{
-    return {QStringLiteral("adapter"),
-            QStringLiteral("factory.name=audiotestsrc media.class=Audio/Source audio.position=[ FL FR ]"),
-            name, DeviceCategory::AudioInput};
-}
-
-// The object id of the PipeWire node of that name, from the server's own dump.
-std::optional<QString> NodeId(const QString& name)
-{
-    QProcess dump;
-    dump.start(QStringLiteral("pw-dump"), {});
-    if (!dump.waitForFinished(10000))
-        return std::nullopt;
-    for (const QJsonValue& object : QJsonDocument::fromJson(dump.readAllStandardOutput()).array()) {
-        const QJsonObject props = object[QStringLiteral("info")][QStringLiteral("props")].toObject();
-        if (props[QStringLiteral("node.name")].toString() == name)
-            return QString::number(object[QStringLiteral("id")].toInt());
-    }
-    return std::nullopt;
-}
-
-// A camera node of PipeWire's own test source that outlives the call making it, so that it can be
-// destroyed the way a camera unplugged under PipeWire goes away.
-std::optional<QString> CreateCameraNode(const QString& name)
-{
-    QProcess::execute(QStringLiteral("pw-cli"), {QStringLiteral("create-node"), QStringLiteral("spa-node-factory"),
-                                                 QStringLiteral("{ factory.name=videotestsrc node.name=%1 node.description=%1 "
-                                                                "media.class=Video/Source object.linger=true }").arg(name)});
-    if (!QTest::qWaitFor([&] { return !Named(Listed(DeviceCategory::VideoInput), name).empty(); }, 10000))
-        return std::nullopt;
-    return NodeId(name);
 }
 
 class OnPipeWireTest : public FedDevices {
@@ -191,27 +116,49 @@ TEST_F(OnPipeWireTest, ItsCameraIsListedOncePreviewedRecordedAndPhotographed)
 // The camera node destroyed in the middle of a recording, as when it is unplugged.
 TEST_F(OnPipeWireTest, ACameraNodeDestroyedMidRecordingEndsItWithWhatWasRecorded)
 {
-    const std::optional<QString> node = CreateCameraNode(QStringLiteral("DoomedCamera"));
-    ASSERT_TRUE(node);
+    const auto camera = OwnedNode::Camera(QStringLiteral("DoomedCamera"), true);
+    ASSERT_TRUE(camera->Exists());
     Feed(Named(Listed(DeviceCategory::VideoInput), QStringLiteral("DoomedCamera")), Listed(DeviceCategory::AudioInput));
-    LoseCameraWhileRecording([&] { QProcess::execute(QStringLiteral("pw-cli"), {QStringLiteral("destroy"), *node}); });
+    LoseCameraWhileRecording([&] { camera->Destroy(); });
 }
 
 // The program providing the camera ends in the middle of a recording.
 TEST_F(OnPipeWireTest, ACameraWhoseProgramEndsMidRecordingEndsIt)
 {
-    OwnedNode camera = Camera(QStringLiteral("ProvidedCamera"));
-    ASSERT_TRUE(camera.IsListed());
+    const auto camera = OwnedNode::Camera(QStringLiteral("ProvidedCamera"));
+    ASSERT_TRUE(camera->Exists());
     Feed(Named(Listed(DeviceCategory::VideoInput), QStringLiteral("ProvidedCamera")), Listed(DeviceCategory::AudioInput));
-    LoseCameraWhileRecording([&] { camera.End(); });
+    LoseCameraWhileRecording([&] { camera->End(); });
+}
+
+// Opening, recording and closing again and again, with PipeWire's own camera and with one that
+// another program made; under the sanitizers this is where a buffer outliving its memory shows.
+TEST_F(OnPipeWireTest, FiftyOpenRecordCloseCycles)
+{
+    const auto owned = OwnedNode::Camera(QStringLiteral("OwnedCamera"));
+    ASSERT_TRUE(owned->Exists());
+    const std::vector<CaptureDevice> cameras = Listed(DeviceCategory::VideoInput);
+    const std::vector<CaptureDevice> microphones = Listed(DeviceCategory::AudioInput);
+    CCaptureGraph& graph = CCaptureGraph::Instance();
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        SCOPED_TRACE(cycle);
+        Feed(Named(cameras, cycle % 2 ? QStringLiteral("OwnedCamera") : QStringLiteral("PipeWire Test Camera")), microphones);
+        ASSERT_EQ(StartPreview(surface), S_OK);
+        ASSERT_EQ(graph.StartRecording(), S_OK);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.3; }, 8000));
+        graph.StopRecording();
+        graph.CloseInterfaces();
+        ASSERT_GT(QFileInfo(graph.OutputPath()).size(), 0);
+    }
+    EXPECT_TRUE(boxes.Seen().isEmpty()) << boxes.Texts().join(QLatin1Char('\n')).toStdString();
 }
 
 // The server's default source is recorded, whichever provider lists it; an output, a monitor of
 // one or the element that plays into a virtual microphone is never taken for a microphone.
 TEST_F(OnPipeWireTest, TheDefaultSourceIsRecordedAndNeverAnOutputOrItsMonitor)
 {
-    OwnedNode tone = ToneMicrophone(QStringLiteral("ToneMic"));
-    ASSERT_TRUE(tone.IsListed());
+    const auto tone = OwnedNode::ToneMicrophone(QStringLiteral("ToneMic"));
+    ASSERT_TRUE(tone->Exists());
     for (const QString& source : {QStringLiteral("spk.monitor"), QStringLiteral("ToneMic")}) {
         SCOPED_TRACE(source.toStdString());
         ASSERT_TRUE(Pactl({QStringLiteral("set-default-source"), source}));
@@ -249,8 +196,8 @@ TEST_F(OnPipeWireTest, TheDefaultSourceIsRecordedAndNeverAnOutputOrItsMonitor)
 // recording with what it has, as one that fails does.
 TEST_F(OnPipeWireTest, AMicrophoneThatFallsSilentEndsTheRecordingWithWhatItHas)
 {
-    OwnedNode tone = ToneMicrophone(QStringLiteral("StoppingMic"));
-    ASSERT_TRUE(tone.IsListed());
+    const auto tone = OwnedNode::ToneMicrophone(QStringLiteral("StoppingMic"));
+    ASSERT_TRUE(tone->Exists());
     ASSERT_TRUE(Pactl({QStringLiteral("set-default-source"), QStringLiteral("StoppingMic")}));
     CAudioRecorder& recorder = CAudioRecorder::Instance();
     std::optional<CaptureFailure> told;
@@ -258,7 +205,7 @@ TEST_F(OnPipeWireTest, AMicrophoneThatFallsSilentEndsTheRecordingWithWhatItHas)
     ASSERT_EQ(PrepareAudio(), S_OK);
     ASSERT_EQ(recorder.Start(), S_OK);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 2.0; }, 8000));
-    tone.End();
+    tone->End();
     ASSERT_TRUE(QTest::qWaitFor([&] { return told.has_value(); }, 8000));
     recorder.SetFailureHandler(nullptr);
     EXPECT_EQ(*told, CaptureFailure::MicrophoneLost);

@@ -1,10 +1,14 @@
 #pragma once
-// What ffprobe says about a recorded file.
+// What ffprobe and ffmpeg say about a recorded file.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QVariant>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 struct ProbedStream {
     QString codec;
@@ -47,4 +51,47 @@ inline ProbedFile ProbeMedia(const QString& path)
     }
     result.ok = result.duration > 0;
     return result;
+}
+
+// What ffmpeg reports as wrong while decoding the whole file (empty for a clean file).
+inline QString DecodeErrors(const QString& path, const QStringList& outputOptions = {})
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-i", path} + outputOptions + QStringList{"-f", "null", "-"});
+    if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+        return QStringLiteral("ffmpeg failed: ") + QString::fromUtf8(ffmpeg.readAllStandardError());
+    return QString::fromUtf8(ffmpeg.readAllStandardError()).trimmed();
+}
+
+// The file's audio decoded to mono 16-bit samples at the given rate.
+inline std::vector<qint16> DecodeAudio(const QString& path, int rate)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar", QString::number(rate), "-"});
+    ffmpeg.waitForFinished(60000);
+    const QByteArray raw = ffmpeg.readAllStandardOutput();
+    std::vector<qint16> samples(static_cast<size_t>(raw.size()) / 2);
+    std::memcpy(samples.data(), raw.constData(), samples.size() * 2);
+    return samples;
+}
+
+// The share of the signal's power at the frequency, averaged over short windows: near 1 for a pure tone.
+inline double ToneShare(const std::vector<qint16>& samples, int rate, double frequency)
+{
+    // Goertzel over short windows, so a gap in the recording (a phase jump) does not cancel the
+    // tone out; a pure tone over a window gives power = count/2 * total.
+    const double coeff = 2 * std::cos(2 * M_PI * frequency / rate);
+    const size_t window = static_cast<size_t>(rate / 20);
+    double sum = 0;
+    size_t windows = 0;
+    for (size_t start = 0; start + window <= samples.size(); start += window, ++windows) {
+        double s1 = 0, s2 = 0, total = 0;
+        for (size_t i = start; i < start + window; ++i) {
+            const double s0 = samples[i] + coeff * s1 - s2;
+            s2 = s1, s1 = s0;
+            total += double(samples[i]) * samples[i];
+        }
+        sum += total > 0 ? (s1 * s1 + s2 * s2 - coeff * s1 * s2) / (static_cast<double>(window) / 2 * total) : 0;
+    }
+    return windows ? sum / static_cast<double>(windows) : 0;
 }
