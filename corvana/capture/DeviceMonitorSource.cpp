@@ -137,34 +137,27 @@ bool MakesSource(GstDevice* device)
     return source;
 }
 
-// One monitor per kind of device, started at the first listing and kept running for the life of
-// the process: it follows devices as they come and go, and PipeWire's provider corrupts the heap
-// now and then when its thread is started and stopped again for every listing.
-std::mutex g_monitorsMutex;
-std::map<std::string, GObjectHandle<GstDeviceMonitor>> g_monitors;
-
-void StopMonitors()
-{
-    std::lock_guard lock(g_monitorsMutex);
-    for (auto& [deviceClass, monitor] : g_monitors)
-        gst_device_monitor_stop(monitor.get());
-    g_monitors.clear();
-}
-
+// One monitor per kind of device, started at the first listing and kept running until the
+// process ends: it follows devices as they come and go. PipeWire's provider (0.3.65) corrupts the
+// heap when it is stopped after a device it saw went away, and now and then when its thread is
+// started and stopped again for every listing; so it is never stopped.
 GstDeviceMonitor* Monitor(const char* deviceClass)
 {
-    std::lock_guard lock(g_monitorsMutex);
-    auto& monitors = g_monitors;
-    if (monitors.empty())
-        GstRuntime::AtShutdown(&StopMonitors);
+    static std::mutex mutex;
+    static std::map<std::string, GstDeviceMonitor*> monitors;
+    std::lock_guard lock(mutex);
     auto found = monitors.find(deviceClass);
     if (found != monitors.end())
-        return found->second.get();
+        return found->second;
     auto monitor = GObjectHandle<GstDeviceMonitor>::Adopt(gst_device_monitor_new());
     gst_device_monitor_add_filter(monitor.get(), deviceClass, nullptr);
     if (!gst_device_monitor_start(monitor.get()))
         return nullptr;  // asked again next time: a sound server may have come up meanwhile
-    return monitors.emplace(deviceClass, std::move(monitor)).first->second.get();
+    GstRuntime::KeepToTheEnd();
+    // The process's from here on: a handle's release at exit would stop it.
+    GstDeviceMonitor* kept = monitor.get();
+    g_object_ref(kept);
+    return monitors.emplace(deviceClass, kept).first->second;
 }
 
 struct Listed {

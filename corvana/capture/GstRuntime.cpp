@@ -5,7 +5,6 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace corvana {
 
@@ -24,7 +23,7 @@ struct WarmThread {
 std::mutex g_warmMutex;
 WarmThread g_warm;
 std::atomic<bool> g_used{false};
-std::vector<void (*)()> g_atShutdown;  // guarded by g_warmMutex
+std::atomic<bool> g_keep{false};
 
 void LoadFactories(const QStringList& factories)
 {
@@ -63,23 +62,20 @@ void GstRuntime::WarmUp(const QStringList& factories)
     g_warm.thread = std::thread(LoadFactories, factories);
 }
 
-void GstRuntime::AtShutdown(void (*release)())
+void GstRuntime::KeepToTheEnd()
 {
-    std::lock_guard lock(g_warmMutex);
-    g_atShutdown.push_back(release);
+    g_keep = true;
 }
 
 void GstRuntime::Shutdown()
 {
-    std::vector<void (*)()> releases;
     {
         std::lock_guard lock(g_warmMutex);
         if (g_warm.thread.joinable())
             g_warm.thread.join();
-        releases.swap(g_atShutdown);
     }
-    for (auto release : releases)
-        release();
+    if (g_keep)
+        return;
     if (g_used.exchange(false))
         gst_deinit();
 }

@@ -14,8 +14,9 @@ public:
     // At the very end of the process: waits for the warm-up and lets GStreamer go, so that its
     // leak tracer, when asked for, reports what was still alive.
     static void Shutdown();
-    // Runs once in Shutdown, before GStreamer goes: for what is kept for the life of the process.
-    static void AtShutdown(void (*release)());
+    // Something that runs a thread of its own inside GStreamer until the process ends (the device
+    // monitors) lives: Shutdown then leaves GStreamer in place for the process's end.
+    static void KeepToTheEnd();
 };
 
 } // namespace corvana
