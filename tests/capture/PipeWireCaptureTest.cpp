@@ -137,12 +137,13 @@ TEST_F(OnPipeWireTest, FiftyOpenRecordCloseCycles)
 {
     const auto owned = OwnedNode::Camera(QStringLiteral("OwnedCamera"));
     ASSERT_TRUE(owned->Exists());
-    const std::vector<CaptureDevice> cameras = Listed(DeviceCategory::VideoInput);
     const std::vector<CaptureDevice> microphones = Listed(DeviceCategory::AudioInput);
     CCaptureGraph& graph = CCaptureGraph::Instance();
     for (int cycle = 0; cycle < 50; ++cycle) {
         SCOPED_TRACE(cycle);
-        Feed(Named(cameras, cycle % 2 ? QStringLiteral("OwnedCamera") : QStringLiteral("PipeWire Test Camera")), microphones);
+        // Listed anew for each opening, as the program does.
+        Feed(Named(Listed(DeviceCategory::VideoInput), cycle % 2 ? QStringLiteral("OwnedCamera") : QStringLiteral("PipeWire Test Camera")),
+             microphones);
         ASSERT_EQ(StartPreview(surface), S_OK);
         ASSERT_EQ(graph.StartRecording(), S_OK);
         ASSERT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 0.3; }, 8000));
@@ -215,4 +216,27 @@ TEST_F(OnPipeWireTest, AMicrophoneThatFallsSilentEndsTheRecordingWithWhatItHas)
     const ProbedFile probed = ProbeMedia(recorder.OutputPath());
     EXPECT_GE(probed.duration, 1.8);
     EXPECT_EQ(DecodeErrors(recorder.OutputPath()), QString());
+}
+
+// A camera that another program provides through PipeWire's GStreamer sink.
+TEST_F(OnPipeWireTest, AProvidedCameraIsPreviewedRecordedAndPhotographed)
+{
+    const ProvidedCamera camera(QStringLiteral("ProvidedCamera"));
+    ASSERT_TRUE(camera.Exists());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !Named(Listed(DeviceCategory::VideoInput), QStringLiteral("ProvidedCamera")).empty(); }, 10000));
+    Feed(Named(Listed(DeviceCategory::VideoInput), QStringLiteral("ProvidedCamera")), Listed(DeviceCategory::AudioInput));
+    ASSERT_EQ(StartPreview(surface), S_OK);
+    ASSERT_TRUE(surface.Advances());
+    const ProbedFile probed = ProbeMedia(RecordAtLeast(1.0));
+    EXPECT_EQ(std::tuple(probed.video.codec, probed.video.width, probed.video.height), std::tuple(QStringLiteral("wmv2"), 640, 480));
+    CCaptureGraph::Instance().CloseInterfaces();
+
+    // It offers 640x480 only: the photo is of that size.
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
+    ASSERT_TRUE(surface.Advances());
+    photo.GrabPhoto();
+    ASSERT_FALSE(photo.LastPhotoPath().isEmpty());
+    EXPECT_EQ(QImage(photo.LastPhotoPath()).size(), QSize(640, 480));
+    EXPECT_TRUE(boxes.Seen().isEmpty()) << boxes.Texts().join(QLatin1Char('\n')).toStdString();
 }

@@ -92,3 +92,29 @@ private:
     QProcess m_cli;
     std::optional<int> m_id;
 };
+
+// A camera that another program provides through PipeWire's GStreamer sink (pipewiresink
+// mode=provide), as virtual cameras and screen sharers do; it ends with the object.
+class ProvidedCamera {
+public:
+    explicit ProvidedCamera(const QString& name)
+    {
+        m_provider.start(QStringLiteral("gst-launch-1.0"),
+                         QProcess::splitCommand(QStringLiteral("-q videotestsrc is-live=true ! video/x-raw,format=YUY2,width=640,height=480,"
+                                                               "framerate=30/1 ! pipewiresink mode=provide stream-properties=p,"
+                                                               "media.class=Video/Source,node.name=%1,node.description=%1").arg(name)));
+        m_exists = QTest::qWaitFor([&] { return NodeId(name).has_value(); }, 10000);
+    }
+    ~ProvidedCamera()
+    {
+        m_provider.kill();
+        m_provider.waitForFinished(5000);
+    }
+    ProvidedCamera(const ProvidedCamera&) = delete;
+    ProvidedCamera& operator=(const ProvidedCamera&) = delete;
+    bool Exists() const { return m_exists; }
+
+private:
+    QProcess m_provider;
+    bool m_exists = false;
+};
