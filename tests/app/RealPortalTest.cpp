@@ -133,11 +133,8 @@ protected:
 
     void StartResident()
     {
-        resident = std::make_unique<QProcess>();
-        resident->setStandardOutputFile(QProcess::nullDevice());
-        resident->start(CorvanaBinary());
-        ASSERT_TRUE(resident->waitForStarted(5000));
-        ASSERT_TRUE(WaitForListener(env.RuntimeDir() + "/corvana.socket"));
+        resident = StartResidentKeepingErrors(env.RuntimeDir());
+        ASSERT_TRUE(resident) << "the resident program did not come up";
     }
     QString Errors() { return errors += QString::fromLocal8Bit(resident->readAllStandardError()); }
 

@@ -86,3 +86,15 @@ inline bool WaitForListener(const QString& socketPath)
         return probe.waitForConnected(200);
     });
 }
+
+// The resident program with its standard error kept for the test (to read what it says once),
+// started and listening on its socket; null when it did not come up.
+inline std::unique_ptr<QProcess> StartResidentKeepingErrors(const QString& runtimeDir)
+{
+    auto resident = std::make_unique<QProcess>();
+    resident->setStandardOutputFile(QProcess::nullDevice());
+    resident->start(CorvanaBinary());
+    if (!resident->waitForStarted(5000) || !WaitForListener(runtimeDir + QStringLiteral("/corvana.socket")))
+        return nullptr;
+    return resident;
+}
