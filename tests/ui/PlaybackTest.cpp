@@ -203,6 +203,48 @@ TEST_F(PlaybackTest, APlayerThatCannotBeActivatedGetsTheCommandsOverItsSocket)
     });
 }
 
+// Every change of the player's pause state, as the player reports it over its socket.
+struct PauseChanges {
+    PauseChanges()
+    {
+        socket.connectToServer(CMediaPlayer::IpcSocketPath());
+        if (socket.waitForConnected(2000))
+            socket.write(R"({"command":["observe_property",1,"pause"]})" "\n");
+        QObject::connect(&socket, &QLocalSocket::readyRead, [this] {
+            while (socket.canReadLine()) {
+                const QJsonObject event = QJsonDocument::fromJson(socket.readLine()).object();
+                if (event.value("event") == "property-change" && event.value("name") == "pause")
+                    states << event.value("data").toBool();
+            }
+        });
+    }
+    QLocalSocket socket;
+    QList<bool> states;  // the first is the state when observing began
+};
+
+// The play key steers the player through Corvana alone, also while the player has the focus (as
+// it has once steered): one press pauses it, the next plays it, and the player toggles nothing
+// of its own on top.
+TEST_F(PlaybackTest, ThePlayKeyTogglesTheFocusedPlayerOnce)
+{
+    MakeWma("070101-000000.wma", 1200);
+    RunDialog([&](CCorvanaDlg& dialog) {
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 15000));
+        const QString player = QString::number(*PlayerWindow());
+        Xdo({"windowactivate", "--sync", player});
+        ASSERT_TRUE(WaitFor([&] { return Xdo({"getwindowfocus"}) == player; }, 5000));
+        PauseChanges changes;
+        ASSERT_TRUE(WaitFor([&] { return changes.states == QList<bool>{false}; }, 5000));
+        // A second toggle by the player itself would follow the first within milliseconds.
+        Xdo({"key", "XF86AudioPlay"});
+        ASSERT_TRUE(WaitFor([&] { return changes.states == QList<bool>{false, true} && Paused(); }, 5000)) << changes.states.size();
+        Xdo({"key", "XF86AudioPlay"});
+        ASSERT_TRUE(WaitFor([&] { return changes.states.size() >= 3 && PlayingFrom(1.0); }, 5000));
+        EXPECT_EQ(changes.states, (QList<bool>{false, true, false}));
+    });
+}
+
 TEST_F(PlaybackTest, FileNamesAreOneArgumentAndAnEndedFileStaysInThePlayer)
 {
     const QString strange = "-$(touch pwned) `id`.wma";
