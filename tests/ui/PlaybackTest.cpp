@@ -175,34 +175,6 @@ TEST_F(PlaybackTest, PlayAndStopSteerThePlayerOnEveryKeyboardLayoutAndALongPress
     });
 }
 
-TEST_F(PlaybackTest, APlayerThatCannotBeActivatedGetsTheCommandsOverItsSocket)
-{
-    MakeWma("061231-235905.wma", 1200);
-    RunDialog([&](CCorvanaDlg& dialog) {
-        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-        ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.0); }, 15000));
-        const StoppedWindowManager windowManager;
-        ASSERT_TRUE(WaitFor([&] { return windowManager.Stopped(); }, 5000));
-        // With nobody to move it, the focus stays where it is put: on the dialog.
-        const QString dialogWindow = QString::number(dialog.winId());
-        Xdo({"windowfocus", dialogWindow});
-        ASSERT_EQ(Xdo({"getwindowfocus"}), dialogWindow);
-        KeyRecorder recorder;
-
-        dialog.OnPlay();
-        EXPECT_TRUE(WaitFor(Paused, 5000));
-        Xdo({"keydown", "XF86AudioPlay"});
-        EXPECT_TRUE(WaitFor([] { return !PlayerProcessAlive(); }, 8000)) << "the player was not closed";
-        Xdo({"keyup", "XF86AudioPlay"});
-        // A key typed now reaches the dialog after any key typed into it before.
-        Xdo({"key", "shift"});
-        ASSERT_TRUE(WaitFor([&] { return recorder.keys.contains(Qt::Key_Shift); }, 5000));
-        recorder.keys.removeAll(Qt::Key_Shift);
-        recorder.keys.removeAll(Qt::Key_MediaPlay);
-        EXPECT_TRUE(recorder.keys.isEmpty()) << recorder.keys.size() << " keys reached the dialog";
-    });
-}
-
 // Every change of the player's pause state, as the player reports it over its socket.
 struct PauseChanges {
     PauseChanges()
@@ -242,6 +214,34 @@ TEST_F(PlaybackTest, ThePlayKeyTogglesTheFocusedPlayerOnce)
         Xdo({"key", "XF86AudioPlay"});
         ASSERT_TRUE(WaitFor([&] { return changes.states.size() >= 3 && PlayingFrom(1.0); }, 5000));
         EXPECT_EQ(changes.states, (QList<bool>{false, true, false}));
+    });
+}
+
+TEST_F(PlaybackTest, APlayerThatCannotBeActivatedGetsTheCommandsOverItsSocket)
+{
+    MakeWma("061231-235905.wma", 1200);
+    RunDialog([&](CCorvanaDlg& dialog) {
+        Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.0); }, 15000));
+        const StoppedWindowManager windowManager;
+        ASSERT_TRUE(WaitFor([&] { return windowManager.Stopped(); }, 5000));
+        // With nobody to move it, the focus stays where it is put: on the dialog.
+        const QString dialogWindow = QString::number(dialog.winId());
+        Xdo({"windowfocus", dialogWindow});
+        ASSERT_EQ(Xdo({"getwindowfocus"}), dialogWindow);
+        KeyRecorder recorder;
+
+        dialog.OnPlay();
+        EXPECT_TRUE(WaitFor(Paused, 5000));
+        Xdo({"keydown", "XF86AudioPlay"});
+        EXPECT_TRUE(WaitFor([] { return !PlayerProcessAlive(); }, 8000)) << "the player was not closed";
+        Xdo({"keyup", "XF86AudioPlay"});
+        // A key typed now reaches the dialog after any key typed into it before.
+        Xdo({"key", "shift"});
+        ASSERT_TRUE(WaitFor([&] { return recorder.keys.contains(Qt::Key_Shift); }, 5000));
+        recorder.keys.removeAll(Qt::Key_Shift);
+        recorder.keys.removeAll(Qt::Key_MediaPlay);
+        EXPECT_TRUE(recorder.keys.isEmpty()) << recorder.keys.size() << " keys reached the dialog";
     });
 }
 
