@@ -13,13 +13,18 @@
 #include "capture/RequiredElements.h"
 #include "capture/SourceWatchdog.h"
 #include "library/MediaFolders.h"
+#include "library/SyncedFile.h"
 #include "support/Logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
 #include <QImageWriter>
+
+#include <cerrno>
+#include <cstring>
 
 namespace corvana {
 
@@ -204,28 +209,37 @@ void CPhotoCapture::GrabPhoto()
         return;
     }
     const QString bitmap = stem + QStringLiteral(".bmp");
-    if (!DibFile::Write(bitmap, frame)) {
+    const QString photo = stem + QStringLiteral(".jpg");
+    // Half a photo is no photo: nothing of a failed grab stays to be listed.
+    const auto failed = [&](CaptureFailure failure, int error) {
+        QFile::remove(photo);
+        const bool full = error == ENOSPC || error == EDQUOT;
+        m_failure.Fail(E_FAIL, full ? CaptureFailure::DiskFull : failure, error ? QString::fromLocal8Bit(std::strerror(error)) : QString());
+    };
+    const int bitmapError = DibFile::Write(bitmap, frame);
+    if (bitmapError != 0) {
         QFile::remove(bitmap);
-        m_failure.Fail(E_FAIL, CaptureFailure::WriteFailed, bitmap);
+        failed(CaptureFailure::WriteFailed, bitmapError);
         return;
     }
     m_lastBitmap = bitmap;
     const int encoder = GetEncoderClsid(QStringLiteral("image/jpeg"));
     if (encoder < 0) {
-        m_failure.Fail(E_FAIL, CaptureFailure::MissingCodec);
+        failed(CaptureFailure::MissingCodec, 0);
         return;
     }
     // The photo is encoded from the very pixels just written to the bitmap.
     const QByteArray mime = QImageWriter::supportedMimeTypes().at(encoder);
     const QList<QByteArray> formats = QImageWriter::imageFormatsForMimeType(mime);
-    const QString photo = stem + QStringLiteral(".jpg");
-    QImageWriter writer(photo, formats.isEmpty() ? QByteArray("jpeg") : formats.first());
-    if (writer.write(frame)) {
-        m_lastPhoto = photo;
-    } else {
-        QFile::remove(photo);
-        m_failure.Fail(E_FAIL, CaptureFailure::WriteFailed, photo);
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    QImageWriter writer(&encoded, formats.isEmpty() ? QByteArray("jpeg") : formats.first());
+    const int error = writer.write(frame) ? SyncedFile::Write(photo, encoded.data()) : EIO;
+    if (error != 0) {
+        failed(CaptureFailure::WriteFailed, error);
+        return;
     }
+    m_lastPhoto = photo;
 }
 
 } // namespace corvana

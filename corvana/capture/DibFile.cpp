@@ -1,5 +1,9 @@
 #include "capture/DibFile.h"
 
+#include "library/SyncedFile.h"
+
+#include <cerrno>
+
 #include <QFile>
 #include <QtEndian>
 #include <cstring>
@@ -53,15 +57,10 @@ QByteArray DibFile::Encode(const QImage& frame)
     return file;
 }
 
-bool DibFile::Write(const QString& path, const QImage& frame)
+int DibFile::Write(const QString& path, const QImage& frame)
 {
     const QByteArray bytes = Encode(frame);
-    if (bytes.isEmpty())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size() && file.flush();
+    return bytes.isEmpty() ? EINVAL : SyncedFile::Write(path, bytes);
 }
 
 } // namespace corvana

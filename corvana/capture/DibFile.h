@@ -10,7 +10,8 @@ namespace corvana {
 class DibFile {
 public:
     static QByteArray Encode(const QImage& frame);
-    static bool Write(const QString& path, const QImage& frame);
+    // 0, or why the file could not be written (an errno value); written and synced as a whole.
+    static int Write(const QString& path, const QImage& frame);
 };
 
 } // namespace corvana

@@ -28,7 +28,8 @@ QDateTime Now()
 bool ReserveExclusive(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // A link at the name, even one to nowhere, counts as taken: nothing is written through it.
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
     ::close(fd);
@@ -124,14 +125,17 @@ QString MakeTimestampedStem(const QString& folder, const QStringList& extensions
     const QString stem = folder + TimestampStem(Now());
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const QString candidate = StemCandidate(stem, attempt);
-        bool taken = false;
-        for (qsizetype i = 1; i < extensions.size() && !taken; ++i)
-            taken = QFile::exists(candidate + QLatin1Char('.') + extensions.at(i));
-        if (taken)
-            continue;
-        if (ReserveExclusive(candidate + QLatin1Char('.') + extensions.first()))
+        // Every name of the stem is reserved, or none: a name taken by anything, a link included,
+        // moves on to the next stem.
+        qsizetype reserved = 0;
+        while (reserved < extensions.size() && ReserveExclusive(candidate + QLatin1Char('.') + extensions.at(reserved)))
+            ++reserved;
+        if (reserved == extensions.size())
             return candidate;
-        if (errno != EEXIST)
+        const int error = errno;
+        for (qsizetype i = 0; i < reserved; ++i)
+            QFile::remove(candidate + QLatin1Char('.') + extensions.at(i));
+        if (error != EEXIST)
             return {};
     }
     return {};

@@ -40,7 +40,8 @@ QString MakeTimestampedPath(const QString& extension, const QString& subfolder);
 
 // Like MakeTimestampedPath for a capture written under several extensions that share one stem
 // (the photo grab's ".bmp" and ".jpg"): returns folder + stem without extension, with the stem
-// chosen so that none of the extensions exists yet; the file of the first extension is reserved.
+// chosen so that none of the extensions exists yet; the file of every extension is reserved
+// (created empty, never through a link).
 QString MakeTimestampedStem(const QString& folder, const QStringList& extensions);
 
 } // namespace corvana

@@ -326,6 +326,13 @@ void CRecordingControl::TellCameraFailure(const CaptureOutcome& outcome)
 
 QString CRecordingControl::FailureText(const CaptureOutcome& outcome, MediaMode mode, bool whileRecording)
 {
+    // A photo that could not be written whole was removed again; the reason is the system's own.
+    if (mode == MediaMode::Photo && (outcome.failure == CaptureFailure::DiskFull || outcome.failure == CaptureFailure::WriteFailed)) {
+        const QString saved = QCoreApplication::translate("CRecordingControl", "The photo could not be saved.");
+        if (outcome.failure == CaptureFailure::DiskFull)
+            return saved + QLatin1Char(' ') + QCoreApplication::translate("CRecordingControl", "The disk is full.");
+        return outcome.detail.isEmpty() ? saved : saved + QLatin1Char(' ') + outcome.detail + QLatin1Char('.');
+    }
     switch (outcome.failure) {
     case CaptureFailure::None:
         return {};

@@ -3,11 +3,13 @@
 // fills up in the middle of a recording.
 #include "CaptureTestSupport.h"
 
+#include "capture/DibFile.h"
 #include "capture/GstRuntime.h"
 #include "capture/RecordingPipeline.h"
 #include "library/MediaFolders.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QTemporaryDir>
 #include <cerrno>
@@ -136,4 +138,45 @@ TEST(FullDisk, TheRecordingStopsKeepsWhatWasWrittenAndRecordsAgainOnceThereIsSpa
     EXPECT_TRUE(QFile::exists(broken));
     EXPECT_EQ(probed.video.width, 640);
     EXPECT_NEAR(probed.duration, 1.0, 0.35);
+}
+
+// A photo on a disk with room for its bitmap but not for the photo: it is not kept, not reported
+// as taken, and the reason is the disk's. A link at the next photo's name is passed over, never
+// written through.
+TEST_F(FedDevices, APhotoThatCannotBeSavedWholeIsNotKeptAndNoLinkIsFollowed)
+{
+    const QString folder = Folder(QStringLiteral("Photo"));
+    QDir().mkpath(folder);
+    CPhotoCapture& photo = CPhotoCapture::Instance();
+    ASSERT_EQ(photo.StartPreview(0, &surface, 1024, 768), S_OK);
+    ASSERT_TRUE(surface.Advances());
+
+    // Links to nowhere at the names of the next seconds' photos.
+    QTemporaryDir outside;
+    QStringList links;
+    for (int second = 0; second < 4; ++second) {
+        links << folder + QDateTime::currentDateTime().addSecs(second).toString(QStringLiteral("yyMMdd-HHmmss")) + QStringLiteral(".jpg");
+        ASSERT_TRUE(QFile::link(outside.filePath(QStringLiteral("taken%1.jpg").arg(second)), links.last()));
+    }
+    photo.GrabPhoto();
+    ASSERT_FALSE(photo.LastPhotoPath().isEmpty());
+    EXPECT_FALSE(links.contains(photo.LastPhotoPath()));
+    EXPECT_TRUE(QFileInfo(photo.LastPhotoPath()).isFile() && !QFileInfo(photo.LastPhotoPath()).isSymLink());
+    EXPECT_TRUE(QDir(outside.path()).isEmpty()) << "a photo was written through a link";
+    for (const QString& link : links)
+        QFile::remove(link);
+
+    // Room for the 3 MB bitmap and one page more.
+    const qint64 bitmapBytes = DibFile::Encode(photo.NewestFrame()).size();
+    if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+              QStringLiteral("size=%1,mode=0700").arg((bitmapBytes / 4096 + 2) * 4096).toLatin1().constData()) != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs on " << folder.toStdString() << " (" << std::strerror(errno) << "); this part needs root";
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        photo.StopPreview();
+        EXPECT_EQ(umount2(QFile::encodeName(folder).constData(), MNT_DETACH), 0) << std::strerror(errno);
+    });
+    photo.GrabPhoto();
+    EXPECT_TRUE(photo.LastPhotoPath().isEmpty());
+    EXPECT_EQ(photo.LastFailure().failure, CaptureFailure::DiskFull);
+    EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files), QStringList());
 }

@@ -118,6 +118,10 @@ TEST_F(RecordingControlTest, AFailedStartOrRecordingLeavesTheLightOffRecordRelea
          "close video,video preview,video recording", true},
         {false, MediaMode::Video, "video preview", {CaptureFailure::CameraBusy}, "camera is in use", "C1", "close video,video preview", false},
         {false, MediaMode::Photo, "grab", {CaptureFailure::FolderNotWritable, "/media/Photo"}, "/media/Photo", "D2,D3", "grab", true},
+        {false, MediaMode::Photo, "grab", {CaptureFailure::DiskFull, "No space left on device"}, "photo could not be saved,disk is full",
+         "D2,D3", "grab", true},
+        {false, MediaMode::Photo, "grab", {CaptureFailure::WriteFailed, "Input/output error"}, "photo could not be saved,Input/output error",
+         "D2,D3", "grab", true},
         {true, MediaMode::Solo, "", {CaptureFailure::DiskFull, "/media/1.wma"}, "disk is full,/media/1.wma", "D3", "", true},
         {true, MediaMode::Video, "", {CaptureFailure::CameraLost, "/media/1.wmv"}, "camera stopped working", "D3", "", false},
     };
