@@ -66,5 +66,5 @@ if [ "$sanitize" = 1 ]; then
   fi
   stage asan-tests scripts/with-session.sh ctest --test-dir build-asan -L unit --output-on-failure -j1
   stage asan-pipewire env CORVANA_SOUND=pipewire scripts/with-session.sh \
-    ctest --test-dir build-asan -R '^capture_tests$' --output-on-failure -j1
+    ctest --test-dir build-asan -R '^capture_pipewire_tests$' --output-on-failure -j1
 fi

@@ -221,6 +221,12 @@ void CRecordingControl::StartCamera(MediaMode mode)
 
 void CRecordingControl::RestoreMode(MediaMode mode)
 {
+    // Whatever runs now (a recording, a mode entered since the lock) is left first, so exactly one
+    // mode is pushed and running afterwards.
+    LeaveCurrentMode();
+    for (MediaMode other : kModes)
+        if (other != mode)
+            m_view.PushModeButton(other, false);
     if (IsAudioMode(mode))
         m_view.EnableRecord(true);
     else

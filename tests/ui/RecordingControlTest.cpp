@@ -24,7 +24,7 @@ public:
     void LatchRecord(bool latched) override { recordLatched = latched; }
     void EnableRecord(bool enabled) override { recordEnabled = enabled; }
     void LatchModeButton(MediaMode, bool) override {}
-    void PushModeButton(MediaMode, bool) override {}
+    void PushModeButton(MediaMode mode, bool down) override { pushed[mode] = down; }
     void UncheckModeButton(MediaMode) override {}
     void FillList(MediaMode, const QString& selectPath) override { selected << selectPath; }
     void SetListMode(MediaMode) override {}
@@ -36,6 +36,7 @@ public:
     void Tell(const QString& text) override { told << text; }
 
     bool recordLatched = false, recordEnabled = true;
+    std::map<MediaMode, bool> pushed;
     QStringList selected, told;  // the paths each list refill selects; the messages
 };
 
@@ -184,3 +185,33 @@ TEST_F(RecordingControlTest, ABusyCameraIsToldOncePerOpeningAndRecordStaysOffUnt
 }
 
 } // namespace
+
+// The restore after an unlock or a console connect starts from whatever runs: a recording in
+// another mode is finished and its capture object let go, and only the restored mode is pushed.
+TEST_F(RecordingControlTest, RestoringLeavesWhateverRunsAndPushesOneMode)
+{
+    for (const auto& [running, restored, release] : {std::tuple{MediaMode::Video, MediaMode::Solo, "close video"},
+                                                    {MediaMode::Solo, MediaMode::Video, "release audio"},
+                                                    {MediaMode::Photo, MediaMode::Conference, ""}}) {
+        SCOPED_TRACE(static_cast<int>(running));
+        Fresh(running);
+        if (running != MediaMode::Photo) {
+            control.Record();
+            ASSERT_TRUE(view.recordLatched);
+        }
+        capture.calls.clear();
+        control.RestoreMode(restored);
+        EXPECT_EQ(control.Mode(), restored);
+        EXPECT_FALSE(view.recordLatched);
+        if (*release) {
+            EXPECT_TRUE(capture.calls.contains(QString::fromLatin1(release))) << capture.calls.join(',').toStdString();
+        }
+        if (running != MediaMode::Photo) {
+            EXPECT_EQ(Journal().filter("D3").size(), 1);
+        }
+        int pushed = 0;
+        for (const auto& [mode, down] : view.pushed)
+            pushed += down && mode == restored ? 1 : down ? 100 : 0;
+        EXPECT_EQ(pushed, 1) << "another mode stayed pushed";
+    }
+}
