@@ -174,6 +174,14 @@ TEST_F(FedDevices, ASourceThatFallsSilentIsLostLikeOneThatFails)
     microphone.makeElement = silenceable("audiotestsrc is-live=true freq=440 ! valve name=valve", &s_microphoneValve);
     std::vector<CaptureFailure> told;
     const auto tell = [&](CaptureFailure failure) { told.push_back(failure); };
+    // Shuts the valve once the capture has run a while, and waits for the one failure told.
+    const auto silence = [&](GstElement* valve, const std::function<bool()>& running) {
+        told.clear();
+        if (!QTest::qWaitFor(running, 8000))
+            return false;
+        g_object_set(valve, "drop", TRUE, nullptr);
+        return QTest::qWaitFor([&] { return !told.empty(); }, 6000);
+    };
 
     // The microphone of a sound recording.
     Feed({camera}, {microphone});
@@ -181,9 +189,7 @@ TEST_F(FedDevices, ASourceThatFallsSilentIsLostLikeOneThatFails)
     recorder.SetFailureHandler(tell);
     ASSERT_EQ(PrepareAudio(), S_OK);
     ASSERT_EQ(recorder.Start(), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= 1.0; }, 8000));
-    g_object_set(s_microphoneValve, "drop", TRUE, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.empty(); }, 6000));
+    ASSERT_TRUE(silence(s_microphoneValve, [&] { return recorder.RecordedSeconds() >= 1.0; }));
     EXPECT_EQ(told, std::vector{CaptureFailure::MicrophoneLost});
     EXPECT_EQ(recorder.IsRunning(), 0);
     EXPECT_GE(ProbeMedia(recorder.OutputPath()).duration, 0.9);
@@ -192,14 +198,11 @@ TEST_F(FedDevices, ASourceThatFallsSilentIsLostLikeOneThatFails)
     recorder.ReleaseAll();
 
     // The camera of a video recording, then of a preview alone.
-    told.clear();
     CCaptureGraph& graph = CCaptureGraph::Instance();
     graph.SetFailureHandler(tell);
     ASSERT_EQ(StartPreview(surface), S_OK);
     ASSERT_EQ(graph.StartRecording(), S_OK);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 1.0; }, 8000));
-    g_object_set(s_cameraValve, "drop", TRUE, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.empty(); }, 6000));
+    ASSERT_TRUE(silence(s_cameraValve, [&] { return graph.RecordedSeconds() >= 1.0; }));
     EXPECT_EQ(told, std::vector{CaptureFailure::CameraLost});
     EXPECT_EQ(graph.IsRecording(), 0);
     const ProbedFile probed = ProbeMedia(graph.OutputPath());
@@ -207,12 +210,9 @@ TEST_F(FedDevices, ASourceThatFallsSilentIsLostLikeOneThatFails)
     EXPECT_EQ(DecodeErrors(graph.OutputPath()), QString());
     graph.StopRecording();
 
-    told.clear();
     const int placeholders = surface.placeholders;
     ASSERT_EQ(StartPreview(surface), S_OK);
-    ASSERT_TRUE(surface.Advances());
-    g_object_set(s_cameraValve, "drop", TRUE, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.empty(); }, 6000));
+    ASSERT_TRUE(silence(s_cameraValve, [&] { return surface.Advances(); }));
     EXPECT_EQ(told, std::vector{CaptureFailure::CameraLost});
     EXPECT_GT(surface.placeholders, placeholders);
     graph.SetFailureHandler(nullptr);
