@@ -88,16 +88,13 @@ GstPadProbeReturn AskForWhatTheDeviceOffers(GstPad*, GstPadProbeInfo* info, gpoi
     GstCapsPtr asked(gst_caps_intersect(result, offered));
     if (gst_caps_is_empty(asked.get()))
         return GST_PAD_PROBE_OK;
+    bool formatNamed = false;
+    for (guint i = 0; i < gst_caps_get_size(offered); ++i)
+        formatNamed = formatNamed || gst_structure_has_field(gst_caps_get_structure(offered, i), "format");
     asked.reset(gst_caps_make_writable(asked.release()));
-    for (guint i = 0; i < gst_caps_get_size(asked.get()); ++i) {
+    for (guint i = 0; i < gst_caps_get_size(asked.get()) && !formatNamed; ++i) {
         GstStructure* structure = gst_caps_get_structure(asked.get(), i);
-        const bool formatNamed = [&] {
-            for (guint j = 0; j < gst_caps_get_size(offered); ++j)
-                if (gst_structure_has_field(gst_caps_get_structure(offered, j), "format"))
-                    return true;
-            return false;
-        }();
-        if (gst_structure_has_name(structure, "video/x-raw") && !formatNamed)
+        if (gst_structure_has_name(structure, "video/x-raw"))
             gst_structure_remove_field(structure, "format");
     }
     gst_query_set_caps_result(query, asked.get());
