@@ -10,6 +10,7 @@
 #include "quillon.h"
 #include "res/Bitmaps.h"
 #include "support/DataFolder.h"
+#include "support/CSessionLock.h"
 #include "support/DesktopSession.h"
 #include "support/WindowMessages.h"
 
@@ -144,6 +145,9 @@ int CCorvanaApp::Main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(ProgramIcon());
     LoadTranslation();
+
+    // Watched from the start: a locked desk is known before the first key arrives.
+    CSessionLock::Instance();
 
     int result = 0;
     {

@@ -1,6 +1,9 @@
 #include "support/CKeyboardHook.h"
 
+#include "support/CKeyTranslator.h"
 #include "support/CPortalShortcutSource.h"
+#include "support/CSessionLock.h"
+#include "support/Logging.h"
 #include "support/CXInputKeySource.h"
 #include "support/DesktopSession.h"
 #include "support/WindowMessages.h"
@@ -158,6 +161,12 @@ void ReportSpecialKeysUnavailable(const QString& why)
 
 void KeyboardHookProc(std::uint32_t flags, std::uint32_t scan)
 {
+    // On a locked desk a press starts nothing: neither the dialog nor the hidden frame sees it.
+    // Releases still pass, so a key held down across the lock does not stay down.
+    if (CSessionLock::IsLocked() && !(flags & CKeyTranslator::kReleased)) {
+        CORVANA_DEBUG_LINE(lcSupport, QStringLiteral("key 0x%1 ignored: the session is locked").arg(scan, 0, 16));
+        return;
+    }
     if (QObject* target = s_hookTarget.data())
         QCoreApplication::postEvent(target, new CMessageEvent(WM_HOOKKEY, flags, static_cast<std::intptr_t>(scan)));
 }

@@ -5,6 +5,7 @@
 #include "library/MediaFolders.h"
 #include "quillon.h"
 #include "res/Bitmaps.h"
+#include "support/CSessionLock.h"
 #include "support/CSettingsStore.h"
 #include "support/CSpecialKeys.h"
 #include "support/Logging.h"
@@ -280,6 +281,8 @@ void CCorvanaDlg::OnInitDialog()
     m_picture->MeasureOnDevice(m_preview);
     MediaFolders::CreateAll();
     m_playback->TakeForeground();
+    // Opened on a locked desk (by a second start), it shows its mode but captures nothing.
+    m_recording->SetSessionLocked(CSessionLock::IsLocked());
     RestoreMode(CSettingsStore::LoadModeState(), true);
     CProgramState::ShownPhotoIndex = m_fileList->GetCurSel();
     m_hook.InstallKeyboardHook(this);
@@ -394,12 +397,15 @@ void CCorvanaDlg::OnSessionChange(int event)
 
     switch (event) {
     case WTS_CONSOLE_CONNECT:
+        // Back at a console that is still locked, the restore waits for the unlock to capture.
+        m_recording->SetSessionLocked(CSessionLock::IsLocked());
         RestoreMode(CSettingsStore::LoadModeState(), false);
         if (dialogExists)
             SetModeLED(1);
         break;
     case WTS_SESSION_UNLOCK:
         if (CProgramState::consoleConnected) {
+            m_recording->SetSessionLocked(CSessionLock::IsLocked());
             RestoreMode(CSettingsStore::LoadModeState(), false);
             if (dialogExists)
                 SetModeLED(1);

@@ -67,6 +67,10 @@ void CRecordingControl::Record()
 {
     if (CProgramState::busy || m_switching)
         return;
+    if (m_locked) {
+        CORVANA_DEBUG_LINE(lcUi, "record ignored: the session is locked");
+        return;
+    }
     if (m_mode == MediaMode::Photo) {
         GrabPhoto();
         return;
@@ -210,6 +214,12 @@ void CRecordingControl::StartMode(MediaMode mode)
 
 void CRecordingControl::StartCamera(MediaMode mode)
 {
+    if (m_locked) {
+        // The unlock's restore starts the camera; until then Record has nothing to record.
+        CORVANA_DEBUG_LINE(lcUi, "camera not started: the session is locked");
+        m_view.EnableRecord(false);
+        return;
+    }
     const CaptureOutcome outcome = mode == MediaMode::Video ? m_capture.StartVideoPreview(m_view.PreviewSurface())
                                                             : m_capture.StartPhotoPreview(m_view.PreviewSurface());
     m_cameraFailed = outcome.Failed() && outcome.failure != CaptureFailure::NoCamera;
@@ -259,6 +269,7 @@ void CRecordingControl::LeaveCurrentMode()
 
 void CRecordingControl::OnSessionLock()
 {
+    m_locked = true;
     m_switching = true;
     LeaveCurrentMode();
     m_switching = false;

@@ -30,7 +30,10 @@ public:
     void RestoreMode(MediaMode mode);
 
     // A desktop lock: a running recording stops and the mode's capture object is released.
+    // Until SetSessionLocked(false), nothing is captured: no recording, preview or photo starts.
     void OnSessionLock();
+    void SetSessionLocked(bool locked) { m_locked = locked; }
+    bool SessionLocked() const { return m_locked; }
     // Closing the dialog: the mode's capture object is left idle; the dialog switches the lights.
     void ShutDownCapture();
     // Before the media player starts: a running recording of the mode stops.
@@ -64,6 +67,7 @@ private:
     bool m_switching = false;       // Record or a session lock starts or stops a recording
     bool m_cameraFailed = false;    // the camera was found but did not run
     bool m_cameraTold = false;      // a camera failure was told during this opening
+    bool m_locked = false;          // the desktop is locked
 };
 
 } // namespace corvana

@@ -1,15 +1,13 @@
 #pragma once
+#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
-#include <QString>
-#include <QVariantMap>
 
 namespace corvana {
 
-// Desktop session changes from D-Bus, posted to a window as WM_WTSSESSION_CHANGE: the screen
-// saver's ActiveChanged (lock 7 / unlock 8) on the session bus and, where logind runs, the
-// session's Lock/Unlock and its Active property (console connect 1 / disconnect 2).
-// No bus means no notifications, never an error.
+// Desktop session changes posted to a window as WM_WTSSESSION_CHANGE while it is registered:
+// lock 7 / unlock 8 and console connect 1 / disconnect 2, as the program's session watcher sees
+// them. No bus means no notifications, never an error.
 class CSessionNotifier : public QObject {
     Q_OBJECT
 public:
@@ -19,19 +17,11 @@ public:
     void Register(QObject* target);
     void Unregister();
 
-private Q_SLOTS:
-    void OnScreenSaverActiveChanged(bool active);
-    void OnSessionLock();
-    void OnSessionUnlock();
-    void OnSessionPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
-                                    const QStringList& invalidated);
-
 private:
     void Post(int event);
 
     QPointer<QObject> m_target;
-    QString m_sessionPath;
-    bool m_registered = false;
+    QMetaObject::Connection m_relay;
 };
 
 } // namespace corvana

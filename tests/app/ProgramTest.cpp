@@ -262,6 +262,60 @@ TEST_F(ProgramTest, TerminationSignalDuringARecordingFinishesItAndAStartMeanwhil
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState=2"));
 }
 
+// A locked desk: the special keys are dropped before the frame or the dialog sees them, a dialog
+// opened meanwhile by a start starts no camera, and the unlock brings both back.
+TEST_F(ProgramTest, OnALockedDeskTheSpecialKeysAndTheDialogCaptureNothingUntilTheUnlock)
+{
+    TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
+    TestEnvironment::Set("QT_LOGGING_RULES", QStringLiteral("corvana.support.debug=true\ncorvana.ui.debug=true"));
+    env.SetUserSettings("[General]\nModeState=2\n");  // Video: an opening would start the camera
+    m_started.push_back(StartResidentKeepingErrors(env.RuntimeDir()));
+    ::unsetenv("QT_LOGGING_RULES");
+    ASSERT_NE(m_started.back(), nullptr);
+    m_resident = m_started.back().get();
+    m_resident->setProperty("pid", m_resident->processId());
+    QString errors;
+    const auto said = [&](const char* line, int times = 1) {
+        return WaitFor([&] {
+            errors += QString::fromLocal8Bit(m_resident->readAllStandardError());
+            return errors.count(QLatin1String(line)) >= times;
+        });
+    };
+    const auto screenSaver = [](const char* active) {
+        RunTool(QStringLiteral("dbus-send"), {"--session", "--type=signal", "/org/freedesktop/ScreenSaver",
+                                              "org.freedesktop.ScreenSaver.ActiveChanged", QStringLiteral("boolean:") + active});
+    };
+    const QString videos = env.MediaFolder(QStringLiteral("Video"));
+
+    screenSaver("true");
+    ASSERT_TRUE(said("session locked"));
+    Xdotool(QStringLiteral("key XF86Launch1 XF86AudioRecord"));
+    ASSERT_TRUE(said("key 0x79 ignored") && said("key 0x8 ignored")) << errors.toStdString();
+    EXPECT_EQ(Windows(), 0) << "the mode key opened the dialog";
+    EXPECT_TRUE(env.JournalBytes(Pid(m_resident)).isEmpty()) << "a light or the microphone was switched";
+
+    EXPECT_EQ(RunCorvana(), 0);
+    ASSERT_TRUE(WaitFor([] { return Windows() == 1; }));
+    ASSERT_TRUE(said("camera not started: the session is locked")) << errors.toStdString();
+    Xdotool(QStringLiteral("key XF86AudioRecord"));
+    ASSERT_TRUE(said("key 0x8 ignored", 2)) << errors.toStdString();
+    EXPECT_TRUE(QDir(videos).entryList(QDir::Files).isEmpty());
+
+    // The unlock restores Video with its camera (the mode light goes on again), and the record key
+    // records.
+    screenSaver("false");
+    ASSERT_TRUE(said("session unlocked"));
+    ASSERT_TRUE(WaitFor([&] { return env.JournalBytes(Pid(m_resident)).count(QStringLiteral("D0")) == 2; }));
+    Xdotool(QStringLiteral("key XF86AudioRecord"));
+    EXPECT_TRUE(WaitFor([&] {
+        const QStringList files = QDir(videos).entryList(QDir::Files);
+        return files.size() == 1 && QFileInfo(videos + files.first()).size() > 12000;
+    }, 20000));
+    EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(LastLights(), kLightsOff);
+}
+
 // Audio in Solo (mode 0) or video (mode 2), killed after some eight seconds.
 struct KilledRecording {
     const char* folder;

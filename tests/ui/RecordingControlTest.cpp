@@ -215,3 +215,39 @@ TEST_F(RecordingControlTest, RestoringLeavesWhateverRunsAndPushesOneMode)
         EXPECT_EQ(pushed, 1) << "another mode stayed pushed";
     }
 }
+
+TEST_F(RecordingControlTest, OnALockedDeskNothingStartsUntilTheUnlockRestores)
+{
+    const QStringList starts = Split("audio,video preview,video recording,photo preview,grab");
+    const auto started = [&] {
+        QStringList made;
+        for (const QString& call : capture.calls)
+            if (starts.contains(call))
+                made << call;
+        return made;
+    };
+    for (MediaMode locked : {MediaMode::Solo, MediaMode::Video, MediaMode::Photo}) {
+        SCOPED_TRACE(static_cast<int>(locked));
+        Fresh(locked);
+        control.OnSessionLock();
+        control.Record();
+        for (MediaMode mode : {MediaMode::Photo, MediaMode::Video, MediaMode::Conference}) {
+            control.EnterMode(mode);
+            control.Record();
+        }
+        control.RestoreMode(locked);  // a console connect while still locked
+        control.Record();
+        EXPECT_EQ(started(), QStringList()) << capture.calls.join(',').toStdString();
+        EXPECT_FALSE(view.recordLatched);
+        EXPECT_FALSE(Journal().contains("D2")) << "the record light went on";
+        EXPECT_TRUE(view.told.isEmpty());
+
+        control.SetSessionLocked(false);
+        control.RestoreMode(MediaMode::Video);
+        EXPECT_TRUE(view.recordEnabled);
+        control.Record();
+        EXPECT_EQ(started(), Split("video preview,video preview,video recording"));
+        EXPECT_TRUE(view.recordLatched);
+        control.Record();
+    }
+}
