@@ -5,6 +5,7 @@
 #include "capture/DeviceState.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
+#include "capture/IPreviewSurface.h"
 
 #include <QString>
 #include <functional>
@@ -14,7 +15,6 @@
 
 namespace corvana {
 
-class IPreviewSurface;
 class PreviewSink;
 class RecordingPipeline;
 class SourceWatchdog;
@@ -68,7 +68,7 @@ private:
     void OnRecordingError(CaptureFailure failure);
     static GstFlowReturn OnFeedSample(GstElement* appsink, gpointer self);
 
-    IPreviewSurface* m_hwndOwner = nullptr;
+    PreviewSurfaceRef m_hwndOwner;
     ElementHandle m_pGraph;
     ElementHandle m_pSource;
     ElementHandle m_pTee;

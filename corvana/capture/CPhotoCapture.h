@@ -5,6 +5,7 @@
 #include "capture/DeviceState.h"
 #include "capture/GstHandle.h"
 #include "capture/HResult.h"
+#include "capture/IPreviewSurface.h"
 
 #include <QImage>
 #include <QString>
@@ -13,7 +14,6 @@
 
 namespace corvana {
 
-class IPreviewSurface;
 class PreviewSink;
 class SourceWatchdog;
 
@@ -59,7 +59,7 @@ private:
     std::unique_ptr<BusWatch> m_pEvent;
     std::unique_ptr<SourceWatchdog> m_cameraWatch;
     std::unique_ptr<CMediaControl> m_control;
-    IPreviewSurface* m_window = nullptr;
+    PreviewSurfaceRef m_window;
     QString m_lastBitmap;
     QString m_lastPhoto;
     int m_nDeviceState = DeviceState::NotLookedFor;

@@ -1,9 +1,11 @@
 #include "capture/PreviewSink.h"
 
-#include "capture/IPreviewSurface.h"
+#include "support/Logging.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
+
+#include <utility>
 
 namespace corvana {
 
@@ -41,7 +43,7 @@ GstElement* Make(const char* factory)
 
 } // namespace
 
-PreviewSink::PreviewSink(IPreviewSurface* surface, QSize scaleTo) : m_surface(surface), m_receiver(std::make_unique<QObject>())
+PreviewSink::PreviewSink(PreviewSurfaceRef surface, QSize scaleTo) : m_surface(std::move(surface)), m_receiver(std::make_unique<QObject>())
 {
     GstElement* queue = Make("queue");
     // Scaling and conversion to the painter's format in one pass over the picture.
@@ -107,8 +109,14 @@ GstFlowReturn PreviewSink::OnNewSample(GstElement* appsink, gpointer self)
 void PreviewSink::Present()
 {
     m_pending = false;
-    if (m_paused || !m_surface)
+    if (m_paused)
         return;
+    if (!m_surface) {
+        // The area was closed before the preview stopped: the frame goes nowhere.
+        if (m_surface.Gone() && !std::exchange(m_toldSurfaceGone, true))
+            CORVANA_DEBUG_LINE(lcCapture, "preview frames dropped: the preview surface is gone");
+        return;
+    }
     const QImage frame = NewestFrame();
     if (frame.isNull())
         return;

@@ -1,5 +1,6 @@
 #pragma once
 #include "capture/GstHandle.h"
+#include "capture/IPreviewSurface.h"
 
 #include <QImage>
 #include <QObject>
@@ -10,15 +11,13 @@
 
 namespace corvana {
 
-class IPreviewSurface;
-
 // The end of a preview branch: converts the camera's frames to 32-bit RGB, keeps the newest one
 // and hands it to the preview surface on the user-interface thread. At most one hand-over is
 // queued at a time, so a busy interface skips frames instead of queueing them up.
 class PreviewSink {
 public:
     // scaleTo: the size frames are scaled to for painting; an empty size keeps the camera's size.
-    PreviewSink(IPreviewSurface* surface, QSize scaleTo);
+    PreviewSink(PreviewSurfaceRef surface, QSize scaleTo);
     ~PreviewSink();
     PreviewSink(const PreviewSink&) = delete;
     PreviewSink& operator=(const PreviewSink&) = delete;
@@ -34,7 +33,8 @@ private:
     static GstFlowReturn OnNewSample(GstElement* appsink, gpointer self);
     void Present();
 
-    IPreviewSurface* m_surface;
+    PreviewSurfaceRef m_surface;
+    bool m_toldSurfaceGone = false;
     ElementHandle m_bin;
     std::unique_ptr<QObject> m_receiver;
     mutable std::mutex m_mutex;

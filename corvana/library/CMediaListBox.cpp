@@ -3,6 +3,7 @@
 #include "library/ExclusiveFile.h"
 #include "library/FolderListing.h"
 #include "library/MediaFolders.h"
+#include "library/NativeName.h"
 #include "support/MessageBox.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,8 @@ namespace {
 
 const char* const kConfirmText = QT_TRANSLATE_NOOP("CMediaListBox", "Cancel the file?");
 const char* const kInUseText = QT_TRANSLATE_NOOP("CMediaListBox", "This file is used by other application");
+
+constexpr int kNameRole = Qt::UserRole;
 
 QString Translated(const char* text) { return QCoreApplication::translate("CMediaListBox", text); }
 
@@ -72,7 +75,12 @@ void CMediaListBox::FillList(const QString& pattern)
 {
     const QStringList names = SortedWithoutCase(FolderListing::Matching(pattern));
     clear();
-    addItems(names);
+    for (const QString& name : names) {
+        // A name that is not valid UTF-8 shows its odd bytes as replacement characters; the item
+        // keeps the name that addresses the file.
+        auto* entry = new QListWidgetItem(NativeName::Shown(name), this);
+        entry->setData(kNameRole, name);
+    }
     const int count = GetCount();
     if (count > 0)
         setCurrentRow(count - 1);
@@ -92,7 +100,7 @@ int CMediaListBox::GetCount() const
 QString CMediaListBox::GetText(int index) const
 {
     const QListWidgetItem* entry = item(index);
-    return entry ? entry->text() : QString();
+    return entry ? entry->data(kNameRole).toString() : QString();
 }
 
 int CMediaListBox::SetCurSel(int index)
@@ -125,7 +133,7 @@ bool CMediaListBox::ConfirmDelete()
 void CMediaListBox::ReportRemoveFailure(const QString& path, int error)
 {
     const QString reason = QString::fromStdString(std::generic_category().message(error));
-    ShowMessageBox(this, QCoreApplication::translate("CMediaListBox", "Cannot delete %1.\n%2.").arg(path, reason),
+    ShowMessageBox(this, QCoreApplication::translate("CMediaListBox", "Cannot delete %1.\n%2.").arg(NativeName::Shown(path), reason),
                    QMessageBox::Warning);
 }
 

@@ -30,7 +30,8 @@ public:
 
     int GetCurSel() const;   // -1 when nothing is selected
     int GetCount() const;
-    QString GetText(int index) const;  // empty for an index out of range
+    // The file name the item stands for, as NativeName keeps it; empty for an index out of range.
+    QString GetText(int index) const;
     int SetCurSel(int index);  // -1 (or out of range) clears the selection and gives -1
 
 Q_SIGNALS:

@@ -1,6 +1,7 @@
 #include "library/FolderListing.h"
 
 #include "library/LongPath.h"
+#include "library/NativeName.h"
 
 #include <QFile>
 
@@ -74,15 +75,8 @@ QStringList FolderListing::Matching(const QString& pattern)
         const size_t length = std::strlen(entry->d_name);
         if (entry->d_name[0] == '.' && (length == 1 || (length == 2 && entry->d_name[1] == '.')))
             continue;
-        QString name;
-        if (IsAscii(entry->d_name, length)) {
-            name = QString::fromLatin1(entry->d_name, qsizetype(length));
-        } else {
-            const QByteArray bytes(entry->d_name, qsizetype(length));
-            name = QFile::decodeName(bytes);
-            if (QFile::encodeName(name) != bytes)
-                continue;
-        }
+        QString name = IsAscii(entry->d_name, length) ? QString::fromLatin1(entry->d_name, qsizetype(length))
+                                                      : NativeName::Decode(QByteArrayView(entry->d_name, qsizetype(length)));
         if (WildcardMatch(name, wildcard))
             names.append(std::move(name));
     }

@@ -10,8 +10,8 @@ class FolderListing {
 public:
     // `pattern` is a folder followed by a wildcard of '*' and '?' ("/home/u/Documents/Corvana/Video/*.wmv").
     // Every kind of entry is returned, matched without regard to case, in no particular order.
-    // A name whose bytes would not come back unchanged from its text (not valid in the file-name
-    // encoding) is left out, so every name returned opens exactly the entry it was read from.
+    // Names are as NativeName keeps them, so every name returned opens exactly the entry it was
+    // read from, also one that is not valid UTF-8.
     // A folder that cannot be read gives an empty list.
     static QStringList Matching(const QString& pattern);
 

@@ -1,5 +1,7 @@
 #include "library/LongPath.h"
 
+#include "library/NativeName.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -43,12 +45,12 @@ UniqueFd LongPath::Open(const QString& path, int flags)
         errno = ENOENT;
         return {};
     }
-    return OpenNative(QFile::encodeName(path), flags);
+    return OpenNative(NativeName::Encode(path), flags);
 }
 
 UniqueFd LongPath::OpenParent(const QString& path, QByteArray* name)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativeName::Encode(path);
     const qsizetype slash = native.lastIndexOf('/');
     const QByteArray leaf = native.mid(slash + 1);
     if (leaf.isEmpty()) {

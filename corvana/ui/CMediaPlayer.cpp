@@ -1,15 +1,23 @@
 #include "ui/CMediaPlayer.h"
 
 #include "library/MediaFolders.h"
+#include "library/NativeName.h"
 #include "support/DataFolder.h"
 #include "support/Logging.h"
 #include "support/RuntimeFolder.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvana {
 
@@ -61,8 +69,34 @@ bool CMediaPlayer::IsRunning()
     return Connect(socket);
 }
 
-bool CMediaPlayer::Open(const QString& path)
+// The player is handed names as text, which cannot carry a name that is not valid UTF-8: such a
+// file is handed over as a link in the private runtime folder named as the list shows it.
+QString CMediaPlayer::NameThePlayerCanOpen(const QString& path)
 {
+    if (NativeName::IsPlain(path))
+        return path;
+    const QString folder = RuntimeFolder();
+    if (folder.isEmpty())
+        return {};
+    const QString links = folder + QStringLiteral("/corvana-player-files");
+    if (::mkdir(QFile::encodeName(links).constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // One link at a time: the player has opened the file by the time the next one is made.
+    for (const QString& old : QDir(links).entryList(QDir::Files | QDir::System | QDir::Hidden))
+        QFile::remove(links + QLatin1Char('/') + old);
+    const QString link = links + QLatin1Char('/') + NativeName::Shown(QFileInfo(path).fileName());
+    if (::symlink(NativeName::Encode(path).constData(), QFile::encodeName(link).constData()) != 0)
+        return {};
+    return link;
+}
+
+bool CMediaPlayer::Open(const QString& file)
+{
+    const QString path = NameThePlayerCanOpen(file);
+    if (path.isEmpty()) {
+        qCDebug(lcUi) << "no name the media player can open for" << NativeName::Shown(file);
+        return false;
+    }
     // The handed file plays, as one on the command line does, even in a stopped or paused player.
     const QJsonObject load{{QStringLiteral("name"), QStringLiteral("loadfile")},
                            {QStringLiteral("url"), path},

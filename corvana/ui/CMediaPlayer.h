@@ -22,6 +22,9 @@ public:
     static QString IpcSocketPath();
     static QString InputConfigPath();
     static QString EndOfFileScriptPath();
+
+private:
+    static QString NameThePlayerCanOpen(const QString& path);
 };
 
 } // namespace corvana

@@ -1,6 +1,7 @@
 #include "ui/CPicture.h"
 
 #include "library/LongPath.h"
+#include "library/NativeName.h"
 #include "support/Logging.h"
 #include "support/MessageBox.h"
 
@@ -125,11 +126,11 @@ bool CPicture::Load(const QString& path)
     const UniqueFd file = LongPath::Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     struct stat info {};
     if (!file || ::fstat(file.Get(), &info) != 0) {
-        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(path, SystemErrorText(errno)));
+        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(NativeName::Shown(path), SystemErrorText(errno)));
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(path, SystemErrorText(S_ISDIR(info.st_mode) ? EISDIR : EINVAL)));
+        ShowError(QCoreApplication::translate("CPicture", "Cannot open %1.\n%2.").arg(NativeName::Shown(path), SystemErrorText(S_ISDIR(info.st_mode) ? EISDIR : EINVAL)));
         return false;
     }
     m_dataSize = info.st_size;
@@ -149,7 +150,7 @@ bool CPicture::Load(const QString& path)
         }
         qint64 count = 0;
         if (!ReadWhole(file.Get(), buffer, &count)) {
-            ShowError(QCoreApplication::translate("CPicture", "Cannot read %1.\n%2.").arg(path, SystemErrorText(errno)));
+            ShowError(QCoreApplication::translate("CPicture", "Cannot read %1.\n%2.").arg(NativeName::Shown(path), SystemErrorText(errno)));
             return false;
         }
         if (count > 0)

@@ -180,3 +180,24 @@ TEST_F(FedDevices, APhotoThatCannotBeSavedWholeIsNotKeptAndNoLinkIsFollowed)
     EXPECT_EQ(photo.LastFailure().failure, CaptureFailure::DiskFull);
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files), QStringList());
 }
+
+// The dialog may destroy its preview area before a capture object's preview stops: the frames
+// that still arrive go nowhere, and the stop afterwards touches nothing that is gone.
+TEST(PreviewSurface, FramesArrivingAfterTheSurfaceIsGoneAreDroppedNotPainted)
+{
+    DebugLines debug;
+    const QString dropped = QStringLiteral("the preview surface is gone");
+    for (const bool video : {true, false}) {
+        SCOPED_TRACE(video ? "video" : "photo");
+        auto surface = std::make_unique<TestSurface>();
+        ASSERT_EQ(video ? StartPreview(*surface) : CPhotoCapture::Instance().StartPreview(0, surface.get(), 1024, 768), S_OK);
+        ASSERT_TRUE(surface->Advances());
+        const int told = debug.Containing(dropped);
+        surface.reset();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return debug.Containing(dropped) > told; }, 5000)) << debug.All();
+        if (video)
+            CCaptureGraph::Instance().CloseInterfaces();
+        else
+            CPhotoCapture::Instance().StopPreview();
+    }
+}

@@ -18,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 using namespace corvana;
 
@@ -249,6 +252,11 @@ TEST_F(PlaybackTest, FileNamesAreOneArgumentAndAnEndedFileStaysInThePlayer)
 {
     const QString strange = "-$(touch pwned) `id`.wma";
     MakeWma(strange, 100);
+    const QByteArray latin1 = "+caf\xe9.wma";
+    MakeWma("latin1.wma", 400);
+    ASSERT_EQ(::rename(QFile::encodeName(solo + "latin1.wma").constData(), (QFile::encodeName(solo) + latin1).constData()), 0);
+    // The temporary folder is removed by text names, which cannot name this one.
+    const std::shared_ptr<void> unlink(nullptr, [&](void*) { ::unlink((QFile::encodeName(solo) + latin1).constData()); });
     RunDialog([&](CCorvanaDlg& dialog) {
         ASSERT_EQ(dialog.List()->GetText(dialog.List()->GetCurSel()), strange);
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
@@ -259,6 +267,17 @@ TEST_F(PlaybackTest, FileNamesAreOneArgumentAndAnEndedFileStaysInThePlayer)
         // Nobody pauses the player: paused means the file has ended, and it is back at its start.
         EXPECT_TRUE(WaitFor(StoppedAtStart, 15000));
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+        EXPECT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 5000));
+
+        // A name that is not valid UTF-8 reaches the player as a link to exactly that file, named
+        // as the list shows it.
+        Click(dialog.Button(CCorvanaDlg::IDC_PREVIOUS));
+        const QString link = env.RuntimeDir() + QString::fromUtf8("/corvana-player-files/+caf\xef\xbf\xbd.wma");
+        ASSERT_TRUE(WaitFor([&] { return PlayerProperty("path").toString() == link; }, 15000))
+            << PlayerProperty("path").toString().toStdString();
+        char target[4096] = {};
+        ASSERT_GT(::readlink(QFile::encodeName(link).constData(), target, sizeof target - 1), 0);
+        EXPECT_EQ(QByteArray(target), QFile::encodeName(solo) + latin1);
         EXPECT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 5000));
         EXPECT_TRUE(boxes.Seen().isEmpty());
     });
