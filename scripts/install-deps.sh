@@ -12,7 +12,7 @@ pkgs=(
   libgtest-dev googletest
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data wmctrl imagemagick
   dbus dbus-x11 pulseaudio pulseaudio-utils
-  mpv ffmpeg socat psmisc procps lsof bc
+  mpv ffmpeg mediainfo socat psmisc procps lsof bc
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n

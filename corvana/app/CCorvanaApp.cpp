@@ -23,6 +23,7 @@
 #include <X11/Xlib.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <malloc.h>
 #include <cstdio>
 #include <sys/socket.h>
@@ -33,6 +34,21 @@ namespace corvana {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+bool g_loopEnded = false;
+
+// Qt and Xlib end the process with exit() when the display connection breaks (the display server
+// ended or crashed). What was being recorded is finished and the lights go off on that way out
+// too, as on any other end.
+void FinishOnExitFromOutside()
+{
+    if (g_loopEnded)
+        return;
+    std::fputs("corvana: ending without its event loop (the display connection is lost); finishing what was being recorded\n",
+               stderr);
+    CaptureEngine::Shutdown();
+    SetModeLED(0);
+    SetRecordLED(0);
+}
 
 void OnTerminationSignal(int)
 {
@@ -168,7 +184,10 @@ int CCorvanaApp::Main(int argc, char* argv[])
         }
         RouteTerminationSignals(frame);
         CaptureEngine::WarmUp();
+        CaptureEngine::Create();
+        std::atexit(FinishOnExitFromOutside);
         result = QApplication::exec();
+        g_loopEnded = true;
         // Nothing is left running into GStreamer's shutdown, whatever ended the loop.
         CaptureEngine::Shutdown();
     }

@@ -1,5 +1,7 @@
 #include "capture/AsfRepair.h"
 
+#include "capture/AsfObjects.h"
+
 #include "library/ExclusiveFile.h"
 #include "library/LongPath.h"
 #include "support/Logging.h"
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <vector>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,51 +22,12 @@ namespace corvana {
 
 namespace {
 
-using Guid = std::array<unsigned char, 16>;
-// As stored in the file: the first three fields little-endian.
-constexpr Guid kHeaderObject{0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr Guid kDataObject{0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr Guid kFileProperties{0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr Guid kStreamProperties{0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11, 0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr Guid kHeaderExtension{0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11, 0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-constexpr Guid kExtendedStreamProperties{0xCB, 0xA5, 0xE6, 0x14, 0x72, 0xC6, 0x32, 0x43, 0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A};
+using namespace asf;
 
-// Offsets into the File Properties object.
-enum : qint64 {
-    kFileId = 24, kFileSize = 40, kPacketCount = 56, kPlayDuration = 64, kSendDuration = 72, kFlags = 88, kMaxBitrate = 100,
-    kFilePropertiesSize = 104
-};
 constexpr quint32 kBroadcast = 1;
 constexpr quint32 kSeekable = 2;
-constexpr qint64 kDataObjectSize = 50; // the Data object's own fields, ahead of its packets
 constexpr qint64 kMaxHeaderSize = 16 << 20;
-constexpr quint64 kTicksPerMs = 10000; // durations are in 100 ns units, presentation times in ms
-
-// Little-endian fields of a block of bytes; a read past its end gives 0 and clears ok.
-struct Cursor {
-    const QByteArray& bytes;
-    qint64 at = 0;
-    bool ok = true;
-
-    quint64 Take(qint64 width)
-    {
-        if (at < 0 || at > bytes.size() - width) {
-            ok = false;
-            return 0;
-        }
-        quint64 value = 0;
-        for (qint64 i = width - 1; i >= 0; --i)
-            value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-        at += width;
-        return value;
-    }
-    // A data packet's two-bit length types: absent, byte, word, dword.
-    quint64 TakeSized(quint64 type) { return Take(type == 3 ? 4 : static_cast<qint64>(type)); }
-    bool Is(const Guid& guid) const
-    {
-        return at >= 0 && at + 16 <= bytes.size() && std::memcmp(bytes.constData() + at, guid.data(), 16) == 0;
-    }
-};
+constexpr quint64 kIndexInterval = 1000 * kTicksPerMs; // one entry per second, as the muxer writes them
 
 struct Header {
     qint64 size = 0;       // of the Header object; the Data object follows it
@@ -74,6 +38,8 @@ struct Header {
     quint32 packetSize = 0;
     quint32 bitrate = 0;   // what the muxer puts as the file's maximum: its streams' bitrates summed
     std::bitset<128> streams;
+    std::bitset<128> video;
+    QByteArray fileId;
 };
 
 // Presentation times (ms) of a stream's last complete media object and the step to it; one more
@@ -92,6 +58,75 @@ struct StreamEnd {
     }
 };
 using StreamEnds = std::array<StreamEnd, 128>;
+
+// One payload of a data packet: a media object or a part of one.
+struct Payload {
+    quint64 stream = 0;
+    bool keyFrame = false;
+    quint64 offset = 0;
+    quint64 size = 0;
+    quint64 objectSize = 0;
+    quint64 time = 0; // ms, the preroll included
+};
+
+// The Simple Index the muxer appends for a video stream when it finishes a file: an entry for
+// every second of presentation time, naming the packet where the key frame last completed before
+// it starts and how many packets that frame spans. Fed the payloads in the order of the packets.
+class SimpleIndex {
+public:
+    explicit SimpleIndex(quint64 stream) : m_stream(stream) {}
+
+    void Add(const Payload& payload, quint32 packet)
+    {
+        if (payload.stream != m_stream)
+            return;
+        if (payload.offset == 0)
+            m_object = {packet, 0};
+        ++m_object.packets;
+        if (payload.offset + payload.size != payload.objectSize)
+            return;
+        if (m_haveKeyFrame)
+            for (; m_nextTime <= payload.time * kTicksPerMs; m_nextTime += kIndexInterval) {
+                m_entries.push_back(m_keyFrame);
+                m_maxPackets = std::max<quint32>(m_maxPackets, m_keyFrame.packets);
+            }
+        if (payload.keyFrame) {
+            m_keyFrame = m_object;
+            m_haveKeyFrame = true;
+        }
+    }
+
+    QByteArray Object(const QByteArray& fileId) const
+    {
+        QByteArray bytes(kSimpleIndexSize + 6 * static_cast<qint64>(m_entries.size()), '\0');
+        std::memcpy(bytes.data(), kSimpleIndex.data(), kSimpleIndex.size());
+        Put(bytes, 16, static_cast<quint64>(bytes.size()), 8);
+        bytes.replace(24, 16, fileId);
+        Put(bytes, 40, kIndexInterval, 8);
+        Put(bytes, 48, m_maxPackets, 4);
+        Put(bytes, 52, m_entries.size(), 4);
+        qint64 at = kSimpleIndexSize;
+        for (const Entry& entry : m_entries) {
+            Put(bytes, at, entry.packet, 4);
+            Put(bytes, at + 4, std::min<quint32>(entry.packets, 0xFFFF), 2);
+            at += 6;
+        }
+        return bytes;
+    }
+
+private:
+    struct Entry {
+        quint32 packet = 0;
+        quint32 packets = 0;
+    };
+    quint64 m_stream;
+    Entry m_object;   // the media object being read
+    Entry m_keyFrame; // the last complete key frame
+    bool m_haveKeyFrame = false;
+    quint64 m_nextTime = 0;
+    quint32 m_maxPackets = 0;
+    std::vector<Entry> m_entries;
+};
 
 QByteArray ReadAt(int fd, qint64 offset, qint64 size)
 {
@@ -115,23 +150,6 @@ bool WriteAt(int fd, qint64 offset, quint64 value, int width)
     for (int i = 0; i < width; ++i)
         bytes[i] = static_cast<unsigned char>(value >> (8 * i));
     return ::pwrite(fd, bytes, static_cast<size_t>(width), offset) == width;
-}
-
-// Walks the objects that fill [from, to) exactly; false when one does not fit or visit refuses it.
-template <typename Visit>
-bool ForEachObject(const QByteArray& bytes, qint64 from, qint64 to, quint64* count, Visit visit)
-{
-    Cursor in{bytes, from};
-    while (in.at < to) {
-        const qint64 start = in.at;
-        in.at += 16;
-        const quint64 length = in.Take(8);
-        if (!in.ok || length < 24 || length > static_cast<quint64>(to - start) || !visit(start, static_cast<qint64>(length)))
-            return false;
-        in.at = start + static_cast<qint64>(length);
-        ++*count;
-    }
-    return in.at == to;
 }
 
 // Reads and checks the Header object and the Data object's fields; empty when both are sound.
@@ -158,7 +176,6 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
         return QStringLiteral("it cannot be read");
     if (bytes[28] != 1 || bytes[29] != 2)
         return damaged;
-    QByteArray fileId;
     quint64 objects = 0;
     const bool sound = ForEachObject(bytes, 30, header.size, &objects, [&](qint64 start, qint64 length) {
         Cursor object{bytes, start};
@@ -166,7 +183,7 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
             if (length != kFilePropertiesSize || header.properties)
                 return false;
             header.properties = start;
-            fileId = bytes.mid(start + kFileId, 16);
+            header.fileId = bytes.mid(start + kFileId, 16);
             object.at = start + kSendDuration;
             header.sendDuration = object.Take(8);
             header.preroll = object.Take(8);
@@ -176,9 +193,11 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
             return minimum == header.packetSize && header.packetSize >= 32 && header.packetSize <= (1u << 20);
         }
         if (object.Is(kStreamProperties)) {
-            object.at = start + 72;
+            object.at = start + kStreamNumber;
             const quint64 number = object.Take(2) & 0x7f;
             header.streams.set(number);
+            if (Cursor{bytes, start + kStreamType}.Is(kVideoMedia))
+                header.video.set(number);
             return object.ok && object.at <= start + length && number != 0;
         }
         if (object.Is(kHeaderExtension)) {
@@ -188,7 +207,7 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
                 && ForEachObject(bytes, start + 46, start + length, &inner, [&](qint64 at, qint64 innerLength) {
                        if (!Cursor{bytes, at}.Is(kExtendedStreamProperties))
                            return true;
-                       Cursor extended{bytes, at + 40};
+                       Cursor extended{bytes, at + kDataBitrate};
                        header.bitrate += static_cast<quint32>(extended.Take(4));
                        return extended.ok && innerLength >= 44;
                    });
@@ -199,7 +218,7 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
         return damaged;
 
     Cursor data{bytes, header.size};
-    if (!data.Is(kDataObject) || bytes.mid(header.size + 24, 16) != fileId || bytes[header.size + 48] != 1
+    if (!data.Is(kDataObject) || bytes.mid(header.size + 24, 16) != header.fileId || bytes[header.size + 48] != 1
         || bytes[header.size + 49] != 1)
         return QStringLiteral("its data does not belong to its header");
     return {};
@@ -207,7 +226,7 @@ QString ReadHeader(int fd, qint64 fileSize, Header& header)
 
 // Reads one data packet as the muxer writes them, noting the times of the media objects that end
 // in it; false when it is not such a packet.
-bool ReadPacket(const QByteArray& packet, const Header& header, StreamEnds& ends)
+bool ReadPacket(const QByteArray& packet, const Header& header, StreamEnds& ends, std::vector<Payload>& payloads)
 {
     Cursor in{packet};
     quint64 lengthTypes = in.Take(1);
@@ -234,7 +253,8 @@ bool ReadPacket(const QByteArray& packet, const Header& header, StreamEnds& ends
     if (count == 0 || (multiple && (payloadFlags >> 6) == 0))
         return false;
     for (quint64 i = 0; i < count; ++i) {
-        const quint64 stream = in.Take(1) & 0x7f;
+        const quint64 streamByte = in.Take(1);
+        const quint64 stream = streamByte & 0x7f;
         in.TakeSized(properties >> 4 & 3); // media object number
         const quint64 offset = in.TakeSized(properties >> 2 & 3);
         const quint64 replicated = in.TakeSized(properties & 3);
@@ -250,6 +270,7 @@ bool ReadPacket(const QByteArray& packet, const Header& header, StreamEnds& ends
             return false;
         if (offset + size == objectSize)
             ends[stream].Add(time);
+        payloads.push_back({stream, (streamByte & 0x80) != 0, offset, size, objectSize, time});
     }
     return true;
 }
@@ -295,16 +316,27 @@ AsfRepair::Result AsfRepair::Repair(const QString& path)
     const qint64 dataStart = header.size + kDataObjectSize;
     const qint64 whole = (info.st_size - dataStart) / packetSize;
     StreamEnds ends{};
+    std::vector<SimpleIndex> indexes; // highest stream first, as the muxer writes them
+    for (quint64 stream = header.video.size(); stream-- > 0;)
+        if (header.video[stream])
+            indexes.emplace_back(stream);
+    std::vector<Payload> payloads;
     qint64 packets = 0;
     for (; packets < whole; ++packets) {
         const QByteArray packet = ReadAt(fd, dataStart + packets * packetSize, packetSize);
         StreamEnds next = ends;
-        if (packet.size() != packetSize || !ReadPacket(packet, header, next))
+        payloads.clear();
+        if (packet.size() != packetSize || !ReadPacket(packet, header, next, payloads))
             break;
         ends = next;
+        for (SimpleIndex& index : indexes)
+            for (const Payload& payload : payloads)
+                index.Add(payload, static_cast<quint32>(packets));
     }
     const qint64 length = dataStart + packets * packetSize;
-    if (info.st_size - length >= packetSize && !AllZero(fd, length, info.st_size))
+    // An index after the packets was written by an earlier repair that did not get to its end.
+    const bool indexFollows = Cursor{ReadAt(fd, length, 16)}.Is(kSimpleIndex);
+    if (info.st_size - length >= packetSize && !AllZero(fd, length, info.st_size) && !indexFollows)
         return Failed(QStringLiteral("data packet %1 is damaged").arg(packets + 1));
     if (packets == 0)
         return Failed(QStringLiteral("it holds no recorded data"));
@@ -315,13 +347,20 @@ AsfRepair::Result AsfRepair::Repair(const QString& path)
     if (endMs == 0)
         return Failed(QStringLiteral("it holds no complete frame"));
 
+    // A video gets its simple index after the data, as a finished one has it: players that seek
+    // by it can seek the repaired file too.
+    QByteArray index;
+    for (const SimpleIndex& stream : indexes)
+        index += stream.Object(header.fileId);
+    const qint64 fileSize = length + index.size();
     // As the muxer finishes a file: play duration counts the preroll, send duration does not.
     const quint64 send = (endMs - std::min(endMs, header.preroll)) * kTicksPerMs;
     const qint64 p = header.properties;
     const bool written = (length == info.st_size || ::ftruncate(fd, length) == 0)
+        && (index.isEmpty() || ::pwrite(fd, index.constData(), static_cast<size_t>(index.size()), length) == index.size())
         && WriteAt(fd, header.size + 16, static_cast<quint64>(length - header.size), 8)
         && WriteAt(fd, header.size + 40, static_cast<quint64>(packets), 8)
-        && WriteAt(fd, p + kFileSize, static_cast<quint64>(length), 8)
+        && WriteAt(fd, p + kFileSize, static_cast<quint64>(fileSize), 8)
         && WriteAt(fd, p + kPacketCount, static_cast<quint64>(packets), 8)
         && WriteAt(fd, p + kPlayDuration, send + header.preroll * kTicksPerMs, 8)
         && WriteAt(fd, p + kSendDuration, send, 8)

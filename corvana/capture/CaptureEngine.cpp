@@ -31,4 +31,12 @@ void CaptureEngine::Shutdown()
     CPhotoCapture::Instance().StopPreview();
 }
 
+void CaptureEngine::Create()
+{
+    CAudioRecorder::Instance();
+    CCaptureGraph::Instance();
+    CPhotoCapture::Instance();
+}
+
 } // namespace corvana
+

@@ -7,6 +7,9 @@ namespace corvana {
 class CaptureEngine {
 public:
     static void Shutdown();
+    // Makes the three objects now: a handler registered with atexit afterwards runs while they
+    // still exist.
+    static void Create();
     // Loads ahead what the recordings and previews need, so that the first recording starts when
     // Record is pressed and not once the plugins are in memory.
     static void WarmUp();

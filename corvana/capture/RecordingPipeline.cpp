@@ -1,5 +1,6 @@
 #include "capture/RecordingPipeline.h"
 
+#include "capture/AsfHeaderRates.h"
 #include "capture/AsfRepair.h"
 #include "capture/PipelineDiagnostics.h"
 #include "capture/SourceWatchdog.h"
@@ -66,6 +67,10 @@ ElementHandle SourceQueue()
 // The writer's packets are this size: at 64 kbit/s of sound one fills in about 0.25 s, so what
 // was recorded reaches the file at least that often and a crash loses no more.
 constexpr guint kPacketSize = 2000;
+// The video profile's rates: 636 kbit/s of video beside the audio's 64, with a buffer window of
+// five seconds.
+constexpr guint kVideoBitrate = 636000;
+constexpr guint kBufferWindowMs = 5000;
 
 // The muxer writes the last packet with its payload length as the packet length, although the
 // packet is written padded to the full size; readers then count the padding twice and drop the
@@ -187,6 +192,7 @@ HRESULT RecordingPipeline::SetOutput(const QString& path)
         return E_FAIL;
     PadHandle packets = PadHandle::Adopt(gst_element_get_static_pad(mux.get(), "src"));
     gst_pad_add_probe(packets.get(), GST_PAD_PROBE_TYPE_BUFFER, &WholeLastPacket, nullptr, nullptr);
+    AsfHeaderRates::Watch(packets.get(), kVideoBitrate, kBufferWindowMs);
     // Recorded before the first byte is written, so that a crash is repaired at the next start.
     if (!UnfinishedRecordings::Begin(path))
         CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording in progress not noted: %1").arg(path));
@@ -248,7 +254,7 @@ std::vector<ElementHandle> RecordingPipeline::VideoEncoding()
     if (convert)
         g_object_set(convert.get(), "add-borders", FALSE, nullptr);
     if (encoder)
-        g_object_set(encoder.get(), "bitrate", 636000, nullptr);
+        g_object_set(encoder.get(), "bitrate", kVideoBitrate, nullptr);
     std::vector<ElementHandle> chain;
     chain.push_back(Make("videorate"));
     chain.push_back(std::move(convert));

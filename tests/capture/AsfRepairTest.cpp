@@ -156,6 +156,36 @@ TEST_F(AsfRepairTest, AnInterruptedRepairEndsInTheSameFile)
     }
 }
 
+// A finished video turned back into what a kill leaves (no index after the data, the broadcast
+// flag set) gets from the repair the very index the muxer wrote when it finished the file.
+TEST_F(AsfRepairTest, ARepairedVideoGetsTheSimpleIndexTheMuxerWrites)
+{
+    const QString finished = s_folder.filePath(QStringLiteral("finished.wmv"));
+    const auto writer = StartWriter(finished, true, QStringLiteral("num-buffers=300"));
+    ASSERT_TRUE(writer->waitForFinished(60000));
+    ASSERT_EQ(writer->exitCode(), 0);
+    const QByteArray whole = Bytes(finished);
+    const qsizetype indexAt = whole.indexOf(QByteArray::fromHex("90080033b1e5cf1189f400a0c90349cb"));
+    ASSERT_GT(indexAt, 0) << "the muxer wrote no index";
+    ASSERT_GT(whole.size() - indexAt, 56 + 6 * 8) << "fewer entries than seconds";
+
+    QByteArray killed = whole.left(indexAt);
+    killed[FlagsAt(killed)] = 1;
+    const QString path = s_folder.filePath(QStringLiteral("unindexed.wmv"));
+    Put(path, killed);
+    const AsfRepair::Result result = AsfRepair::Repair(path);
+    ASSERT_EQ(result.outcome, Outcome::Repaired) << result.reason.toStdString();
+    const QByteArray repaired = Bytes(path);
+    EXPECT_EQ(repaired.size(), whole.size());
+    EXPECT_EQ(repaired.mid(indexAt).toHex().toStdString(), whole.mid(indexAt).toHex().toStdString());
+    // An index left by a repair that was cut off before its end is rebuilt, not taken for damage.
+    QByteArray interrupted = repaired;
+    interrupted[FlagsAt(interrupted)] = 1;
+    Put(path, interrupted);
+    EXPECT_EQ(AsfRepair::Repair(path).outcome, Outcome::Repaired);
+    EXPECT_TRUE(Bytes(path) == repaired);
+}
+
 TEST_F(AsfRepairTest, AnythingButAnUnfinishedRecordingIsLeftAsItWas)
 {
     const QByteArray killed = Bytes(s_audio);

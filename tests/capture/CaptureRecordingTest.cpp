@@ -85,6 +85,21 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     // The encoder is held to about 636 kbit/s; the simple synthetic picture needs less.
     EXPECT_GT(probed.bitRate, 100000);
     EXPECT_LT(probed.bitRate, 800000);
+    // The header declares the profile's rates: 636 kbit/s of video, 700 at most in all.
+    const DeclaredRates declared = ReadDeclaredRates(path);
+    EXPECT_EQ(declared.general.value(QStringLiteral("OverallBitRate_Maximum")).toString(), QStringLiteral("700000"));
+    EXPECT_EQ(declared.videoTrack.value(QStringLiteral("BitRate")).toString(), QStringLiteral("636000"));
+    // It also gives the video a five-second buffer window: data bitrate and buffer size, and the
+    // same again as the alternates, in one of the two Extended Stream Properties.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray header = file.read(4096);
+    const QByteArray rates = QByteArray::fromHex("60b4090088130000");  // 636000, 5000 ms
+    const QByteArray extendedStream = QByteArray::fromHex("cba5e61472c632438399a96952065b5a");
+    int withRates = 0;
+    for (qsizetype at = header.indexOf(extendedStream); at >= 0; at = header.indexOf(extendedStream, at + 1))
+        withRates += header.mid(at + 40, 8) == rates && header.mid(at + 52, 8) == rates ? 1 : 0;
+    EXPECT_EQ(withRates, 1);
 }
 
 // With the usual camera and with one that sends JPEG only.

@@ -95,3 +95,30 @@ inline double ToneShare(const std::vector<qint16>& samples, int rate, double fre
     }
     return windows ? sum / static_cast<double>(windows) : 0;
 }
+
+// What mediainfo reads from an ASF file's header, as players and file managers show it.
+struct DeclaredRates {
+    qint64 maximum = 0;      // the file's maximum bitrate
+    qint64 video = 0;        // the video stream's declared bitrate
+    qint64 videoBuffer = 0;  // its buffer window, ms
+    QJsonObject general, videoTrack;
+};
+
+inline DeclaredRates ReadDeclaredRates(const QString& path)
+{
+    QProcess info;
+    info.start(QStringLiteral("mediainfo"), {QStringLiteral("--Output=JSON"), path});
+    DeclaredRates rates;
+    if (!info.waitForFinished(60000) || info.exitCode() != 0)
+        return rates;
+    const QJsonArray tracks = QJsonDocument::fromJson(info.readAllStandardOutput()).object().value(QStringLiteral("media")).toObject()
+                                  .value(QStringLiteral("track")).toArray();
+    for (const QJsonValue& value : tracks) {
+        const QJsonObject track = value.toObject();
+        if (track.value(QStringLiteral("@type")) == QStringLiteral("General"))
+            rates.general = track;
+        else if (track.value(QStringLiteral("@type")) == QStringLiteral("Video"))
+            rates.videoTrack = track;
+    }
+    return rates;
+}
