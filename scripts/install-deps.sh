@@ -12,6 +12,7 @@ pkgs=(
   libgtest-dev googletest
   xvfb xauth openbox xdotool x11-utils x11-xkb-utils xkb-data wmctrl imagemagick
   dbus dbus-x11 pulseaudio pulseaudio-utils
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   mpv ffmpeg mediainfo socat psmisc procps lsof bc
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base

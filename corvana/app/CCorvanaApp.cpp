@@ -117,7 +117,7 @@ int CCorvanaApp::Main(int argc, char* argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (const std::optional<int> answered = CommandLine::Answer(arguments))
+    if (const std::optional<int> answered = CommandLine::AnswerInTheUsersLanguage(arguments))
         return *answered;
     LimitAllocatorArenas();
     const bool closeRequest = FileNameArgument(arguments) == QLatin1String("Close");

@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
 #include "CorvanaBuild.h"
+#include "app/CCorvanaApp.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -23,7 +26,7 @@ CommandLine::Reading CommandLine::Read(const QStringList& arguments)
 
 QString CommandLine::Usage()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("CommandLine",
         "Usage: corvana [Close]\n"
         "       corvana --help | --version\n"
         "\n"
@@ -35,6 +38,21 @@ QString CommandLine::Usage()
         "  --version      print the version and exit\n"
         "\n"
         "Folders, settings files and environment variables: see corvana(1).\n");
+}
+
+// The help is said in the user's language: the catalogue needs an application object, which a
+// start that only answers an option has not made yet.
+std::optional<int> CommandLine::AnswerInTheUsersLanguage(const QStringList& arguments)
+{
+    const Option option = Read(arguments).option;
+    if (option != Option::Help && option != Option::Unknown)
+        return Answer(arguments);
+    int argc = 1;
+    char name[] = "corvana";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    CCorvanaApp::LoadTranslation();
+    return Answer(arguments);
 }
 
 QString CommandLine::VersionLine()

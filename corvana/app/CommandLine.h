@@ -25,6 +25,8 @@ public:
     // Prints the help, the version or the complaint about an unknown option and gives the exit
     // code; nothing when the start is an ordinary one.
     static std::optional<int> Answer(const QStringList& arguments);
+    // Answer, with the help in the user's language when no application object exists yet.
+    static std::optional<int> AnswerInTheUsersLanguage(const QStringList& arguments);
 };
 
 } // namespace corvana

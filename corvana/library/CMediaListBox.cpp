@@ -86,6 +86,15 @@ void CMediaListBox::FillList(const QString& pattern)
         setCurrentRow(count - 1);
 }
 
+void CMediaListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    if (hasFocus())
+        QListWidget::currentChanged(current, previous);
+    else
+        // The list view's own step only announces the item as focused.
+        QAbstractItemView::currentChanged(current, previous);
+}
+
 int CMediaListBox::GetCurSel() const
 {
     const QModelIndexList selected = selectionModel()->selectedIndexes();

@@ -44,6 +44,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+    // Assistive tools hear of a new current item only while the list has the keyboard focus: a
+    // refill behind a focused button must not move a screen reader's focus into the list.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     struct Target {

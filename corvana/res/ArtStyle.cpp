@@ -1,5 +1,8 @@
 #include "res/ArtStyle.h"
 
+#include <QCoreApplication>
+#include <QFontMetricsF>
+
 namespace corvana {
 
 QFont ArtStyle::Font(qreal pixelSize, QFont::Weight weight, qreal letterSpacing)
@@ -14,6 +17,20 @@ QFont ArtStyle::Font(qreal pixelSize, QFont::Weight weight, qreal letterSpacing)
     if (letterSpacing != 0)
         font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
     return font;
+}
+
+QFont ArtStyle::FittingFont(const QString& text, qreal room, qreal pixelSize, QFont::Weight weight, qreal letterSpacing)
+{
+    constexpr qreal kSmallest = 6;
+    QFont font = Font(pixelSize, weight, letterSpacing);
+    for (qreal size = pixelSize - 1; size >= kSmallest && QFontMetricsF(font).horizontalAdvance(text) > room; --size)
+        font = Font(size, weight, letterSpacing);
+    return font;
+}
+
+QString ArtStyle::Caption(const char* english)
+{
+    return QCoreApplication::translate("Artwork", english);
 }
 
 }  // namespace corvana

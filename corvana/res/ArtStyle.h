@@ -45,6 +45,12 @@ public:
     // DejaVu Sans with full hinting and greyscale antialiasing: small captions stay crisp and
     // render identically whatever the platform's subpixel or hinting settings are.
     static QFont Font(qreal pixelSize, QFont::Weight weight = QFont::Normal, qreal letterSpacing = 0);
+    // The font above, a pixel smaller at a time (down to six) until the text fits in `room`: a
+    // caption in another language may be longer than the English one the button was drawn for.
+    static QFont FittingFont(const QString& text, qreal room, qreal pixelSize, QFont::Weight weight = QFont::Normal,
+                             qreal letterSpacing = 0);
+    // The caption painted for an English text, in the user's language.
+    static QString Caption(const char* english);
 };
 
 }  // namespace corvana

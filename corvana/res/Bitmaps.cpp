@@ -48,9 +48,9 @@ void AddButton(Catalogue& c, StateIds ids, QSize size,
 void AddTransport(Catalogue& c, StateIds ids, QSize size, ButtonArt::Glyph glyph, const char* caption,
                   bool record = false)
 {
-    const QString text = QString::fromLatin1(caption);
+    // Translated when painted: the catalogue of the user's language is loaded by then.
     AddButton(c, ids, size, [=](QPainter& p, const QSizeF& s, ButtonState state) {
-        ButtonArt::Transport(p, s, state, glyph, text, record);
+        ButtonArt::Transport(p, s, state, glyph, ArtStyle::Caption(caption), record);
     });
 }
 
@@ -80,11 +80,11 @@ Catalogue BuildCatalogue()
     c[kIcon] = {QSize(128, 128), true, [](QPainter& p) { EmblemArt::Icon(p, 128); }};
 
     const QSize transport(52, 15);
-    AddTransport(c, {137, 138, 139, 0}, QSize(82, 15), &Glyphs::Play, "Play");
-    AddTransport(c, {143, 144, 145, 0}, transport, nullptr, "Previous");
-    AddTransport(c, {146, 147, 133, 0}, transport, &Glyphs::Stop, "Stop");
-    AddTransport(c, {134, 135, 136, 0}, transport, nullptr, "Next");
-    AddTransport(c, {140, 141, 142, 195}, transport, &Glyphs::RecordDot, "Record", true);
+    AddTransport(c, {137, 138, 139, 0}, QSize(82, 15), &Glyphs::Play, QT_TRANSLATE_NOOP("Artwork", "Play"));
+    AddTransport(c, {143, 144, 145, 0}, transport, nullptr, QT_TRANSLATE_NOOP("Artwork", "Previous"));
+    AddTransport(c, {146, 147, 133, 0}, transport, &Glyphs::Stop, QT_TRANSLATE_NOOP("Artwork", "Stop"));
+    AddTransport(c, {134, 135, 136, 0}, transport, nullptr, QT_TRANSLATE_NOOP("Artwork", "Next"));
+    AddTransport(c, {140, 141, 142, 195}, transport, &Glyphs::RecordDot, QT_TRANSLATE_NOOP("Artwork", "Record"), true);
 
     AddMode(c, {159, 160, 161, 0}, &Glyphs::Microphone);
     AddMode(c, {153, 154, 155, 0}, &Glyphs::Voices);
@@ -100,7 +100,7 @@ Catalogue BuildCatalogue()
         ButtonArt::GlyphKey(p, s, state, &Glyphs::Cross, QSizeF(10, 10), 4);
     });
     AddButton(c, {174, 175, 173, 0}, QSize(53, 21), [](QPainter& p, const QSizeF& s, ButtonState state) {
-        ButtonArt::CaptionKey(p, s, state, QStringLiteral("ABOUT"));
+        ButtonArt::CaptionKey(p, s, state, ArtStyle::Caption(QT_TRANSLATE_NOOP("Artwork", "ABOUT")));
     });
     AddButton(c, {190, 191, 186, 0}, QSize(20, 20), [](QPainter& p, const QSizeF& s, ButtonState state) {
         ButtonArt::GlyphKey(p, s, state, &Glyphs::ArrowUp, QSizeF(8, 8), 3);

@@ -97,7 +97,7 @@ void ButtonArt::Transport(QPainter& p, const QSizeF& size, ButtonState state, Gl
                           const QString& caption, bool recordButton)
 {
     const QColor ink = Face(p, size, 3, state, recordButton);
-    const QFont font = ArtStyle::Font(kCaptionPixels, QFont::Normal);
+    const QFont font = ArtStyle::FittingFont(caption, size.width() - 4, kCaptionPixels, QFont::Normal);
     const QFontMetricsF fm(font);
     const qreal textWidth = fm.horizontalAdvance(caption);
     constexpr qreal glyphSize = 6, gap = 3, margin = 5;
@@ -144,7 +144,7 @@ void ButtonArt::GlyphKey(QPainter& p, const QSizeF& size, ButtonState state, Gly
 void ButtonArt::CaptionKey(QPainter& p, const QSizeF& size, ButtonState state, const QString& caption)
 {
     const QColor ink = Face(p, size, 3, state);
-    const QFont font = ArtStyle::Font(kCaptionPixels, QFont::Bold, 0.6);
+    const QFont font = ArtStyle::FittingFont(caption, size.width() - 6, kCaptionPixels, QFont::Bold, 0.6);
     const QFontMetricsF fm(font);
     // Letter spacing also trails the last letter; leave it out of the centring.
     const qreal width = fm.horizontalAdvance(caption) - 0.6;

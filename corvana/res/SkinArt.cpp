@@ -39,10 +39,11 @@ void SkinArt::Paint(QPainter& p)
     Grille(p, QRectF(50, 58, 320, 72));
 
     Well(p, Grown(kAbout, 2), 5);
-    static const char* const modeCaptions[] = {"Solo", "Conference", "Video", "Photo"};
+    static const char* const modeCaptions[] = {QT_TRANSLATE_NOOP("Artwork", "Solo"), QT_TRANSLATE_NOOP("Artwork", "Conference"),
+                                               QT_TRANSLATE_NOOP("Artwork", "Video"), QT_TRANSLATE_NOOP("Artwork", "Photo")};
     for (int i = 0; i < 4; ++i) {
         Well(p, Grown(kModes[i], 2), 6);
-        Caption(p, kModes[i], QString::fromLatin1(modeCaptions[i]));
+        Caption(p, kModes[i], ArtStyle::Caption(modeCaptions[i]));
     }
     Frame(p, kPreview);
     Well(p, Grown(kTransport, 3), 5);
@@ -165,7 +166,8 @@ void SkinArt::Frame(QPainter& p, const QRectF& content)
 void SkinArt::Caption(QPainter& p, const QRectF& under, const QString& text)
 {
     p.save();
-    const QFont font = ArtStyle::Font(9);
+    // The column of the mode buttons leaves a caption some room beside its button.
+    const QFont font = ArtStyle::FittingFont(text, under.width() + 24, 9);
     const QFontMetricsF fm(font);
     p.setFont(font);
     p.setPen(Rgb(ArtStyle::kTextMuted));

@@ -15,6 +15,8 @@ public:
     static constexpr qreal kCornerRadius = 8;
 
     static void Paint(QPainter& p);
+    // A caption centred under a control, made smaller where it would not fit beside it.
+    static void Caption(QPainter& p, const QRectF& under, const QString& text);
 
 private:
     static void Body(QPainter& p);
@@ -22,7 +24,6 @@ private:
     static void Grille(QPainter& p, const QRectF& area);
     static void Well(QPainter& p, const QRectF& rect, qreal radius);
     static void Frame(QPainter& p, const QRectF& content);
-    static void Caption(QPainter& p, const QRectF& under, const QString& text);
 };
 
 }  // namespace corvana

@@ -31,7 +31,10 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     m_version->setObjectName(QStringLiteral("1037"));
     m_version->setTextFormat(Qt::PlainText);
     m_version->setText(CSettingsStore::LoadVersion());
-    m_version->setAccessibleName(QCoreApplication::translate("CAboutDlg", "Version"));
+    // The name carries the version itself: a screen reader reads a label by its name.
+    m_version->setAccessibleName(m_version->text().isEmpty()
+                                     ? QCoreApplication::translate("CAboutDlg", "Version")
+                                     : QCoreApplication::translate("CAboutDlg", "Version %1").arg(m_version->text()));
     m_version->setAccessibleDescription(QCoreApplication::translate("CAboutDlg", "The version of this Corvana."));
     auto* notice = new QLabel(QCoreApplication::translate("CAboutDlg", "Copyright (C) Tessaly. All rights reserved."), this);
     notice->setAccessibleName(QCoreApplication::translate("CAboutDlg", "Copyright"));

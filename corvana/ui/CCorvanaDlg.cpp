@@ -21,6 +21,7 @@
 #include "ui/CProgramState.h"
 #include "ui/CRecordingControl.h"
 #include "ui/CSessionNotifier.h"
+#include "ui/CVolumeIndicator.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -143,11 +144,14 @@ void CCorvanaDlg::CreateControls()
         button->setAccessibleDescription(QCoreApplication::translate("CCorvanaDlg", layout.description));
         m_buttons[layout.id] = button;
     }
-    m_volumeLevel = new QLabel(this);
+    m_volumeLevel = new CVolumeIndicator(this);
     m_volumeLevel->setObjectName(QString::number(IDC_VOLUME_LEVEL));
     m_volumeLevel->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Volume"));
     m_volumeLevel->setAccessibleDescription(
         QCoreApplication::translate("CCorvanaDlg", "The speaker volume, shown in eight steps."));
+    // Latched buttons are checked to assistive tools: the mode, a recording, a held photo.
+    for (int latching : {IDC_SOLO, IDC_CONFERENCE, IDC_VIDEO, IDC_PHOTO, IDC_RECORD, IDC_PLAY})
+        m_buttons[latching]->SetLatchable(true);
     m_preview = new CPreviewArea(this);
     m_preview->setObjectName(QString::number(IDC_PREVIEW));
     m_preview->setAccessibleName(QCoreApplication::translate("CCorvanaDlg", "Preview"));
@@ -281,6 +285,8 @@ void CCorvanaDlg::OnInitDialog()
     m_picture->MeasureOnDevice(m_preview);
     MediaFolders::CreateAll();
     m_playback->TakeForeground();
+    Button(IDC_PLAY)->SetHeld(CProgramState::PhotoShown == 1);
+    CProgramState::photoShownChanged = [this](int shown) { Button(IDC_PLAY)->SetHeld(shown == 1); };
     // Opened on a locked desk (by a second start), it shows its mode but captures nothing.
     m_recording->SetSessionLocked(CSessionLock::IsLocked());
     RestoreMode(CSettingsStore::LoadModeState(), true);
@@ -455,6 +461,7 @@ void CCorvanaDlg::OnDestroy()
     if (m_destroyed || !m_initialised)
         return;
     m_destroyed = true;
+    CProgramState::photoShownChanged = nullptr;
     m_session->Unregister();
     m_hook.RemoveKeyboardHook();
     ShutDownCapture();
@@ -583,7 +590,11 @@ void CCorvanaDlg::OnNext() { m_playback->OnNext(); }
 void CCorvanaDlg::ShowVolumeLevel(int bitmapId)
 {
     m_volumeBitmap = bitmapId;
-    m_volumeLevel->setPixmap(LoadBitmap(bitmapId));
+    int level = 0;
+    for (int candidate = 1; candidate <= CVolumeIndicator::kLevels; ++candidate)
+        if (VolumeLevelBitmap(candidate) == bitmapId)
+            level = candidate;
+    m_volumeLevel->ShowLevel(level, LoadBitmap(bitmapId));
 }
 
 int CCorvanaDlg::UpdateVolumeIndicator()

@@ -12,7 +12,6 @@
 #include <map>
 #include <memory>
 
-class QLabel;
 
 namespace corvana {
 
@@ -25,6 +24,7 @@ class CPreviewArea;
 class CRecordingControl;
 class CSessionNotifier;
 class CSpecialKeys;
+class CVolumeIndicator;
 
 // The program's one visible window: a borderless, skinned dialog with the preview area, the
 // mode and transport buttons, the volume control and the file list.
@@ -141,7 +141,7 @@ private:
     CKeyboardHook m_hook;
     CSessionNotifier* m_session = nullptr;
     std::map<int, CHoverButton*> m_buttons;
-    QLabel* m_volumeLevel = nullptr;
+    CVolumeIndicator* m_volumeLevel = nullptr;
     CPreviewArea* m_preview = nullptr;
     std::unique_ptr<CPicture> m_picture;
     QRect m_previewRect;

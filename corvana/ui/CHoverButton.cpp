@@ -36,6 +36,7 @@ int CHoverButton::LoadStateImages(int normal, int hover, int pressed, int disabl
 void CHoverButton::SetLatched(bool latched)
 {
     m_latched = latched ? 1 : 0;
+    ShowCheckedState();
     repaint();
 }
 
@@ -49,12 +50,31 @@ void CHoverButton::SetEnabledState(bool enabled)
 void CHoverButton::SetState(bool pushed)
 {
     m_pushed = pushed;
+    ShowCheckedState();
     update();
 }
 
-void CHoverButton::SetCheck(int check)
+void CHoverButton::SetCheck(int)
 {
-    setChecked(check != 0);
+}
+
+void CHoverButton::SetLatchable(bool latchable)
+{
+    setCheckable(latchable);
+    ShowCheckedState();
+}
+
+void CHoverButton::SetHeld(bool held)
+{
+    m_held = held;
+    ShowCheckedState();
+}
+
+// The checked state is what assistive tools read; setting it also tells them of the change.
+void CHoverButton::ShowCheckedState()
+{
+    if (isCheckable())
+        setChecked(m_latched || m_pushed || m_held);
 }
 
 CHoverButton::Face CHoverButton::CurrentFace() const

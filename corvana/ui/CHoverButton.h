@@ -20,8 +20,14 @@ public:
     void SetEnabledState(bool enabled);
     // The program's highlight of a push button, drawn as pressed.
     void SetState(bool pushed);
-    // A push button has no check state; kept for callers that clear it.
+    // A push button has no check state of its own: kept for callers that clear it, it changes
+    // nothing.
     void SetCheck(int check);
+    // A button that latches (a mode, Record, Play) tells assistive tools that it is checked while
+    // it is latched, pushed by the program or holding something; a click never toggles that.
+    void SetLatchable(bool latchable);
+    // Play while a still photo is held in place of the live picture: checked, drawn as usual.
+    void SetHeld(bool held);
 
     bool IsLatched() const { return m_latched != 0; }
     bool IsPushed() const { return m_pushed; }
@@ -38,9 +44,11 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     // Space (the base class) and Enter press a focused button; other keys go on to the dialog.
     void keyPressEvent(QKeyEvent* event) override;
+    void nextCheckState() override {}
 
 private:
     const QPixmap& ImageFor(Face face) const;
+    void ShowCheckedState();
 
     int m_hover = 0;
     int m_width = 0;
@@ -52,6 +60,7 @@ private:
     int m_latched = 0;
     int m_enabled = 1;
     bool m_pushed = false;
+    bool m_held = false;
 };
 
 } // namespace corvana

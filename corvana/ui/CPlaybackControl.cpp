@@ -113,13 +113,13 @@ void CPlaybackControl::OnPlay()
     }
     if (CProgramState::PhotoShown == 1 && CProgramState::ShownPhotoIndex == selection) {
         ResumeLivePicture();
-        CProgramState::PhotoShown = 0;
+        CProgramState::SetPhotoShown(0);
         return;
     }
     if (CProgramState::PhotoShown == 0)
         PauseLivePicture();
     ShowPhoto(name);
-    CProgramState::PhotoShown = 1;
+    CProgramState::SetPhotoShown(1);
 }
 
 void CPlaybackControl::OnPrevious()
@@ -173,7 +173,7 @@ void CPlaybackControl::OnListDoubleClick()
     if (CProgramState::PhotoShown == 0)
         PauseLivePicture();
     ShowPhoto(name);
-    CProgramState::PhotoShown = 1;
+    CProgramState::SetPhotoShown(1);
     CProgramState::ShownPhotoIndex = selection;
 }
 

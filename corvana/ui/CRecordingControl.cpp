@@ -122,7 +122,7 @@ void CRecordingControl::GrabPhoto()
 {
     if (CProgramState::PhotoShown == 1) {
         m_capture.ResumeLivePhoto();
-        CProgramState::PhotoShown = 0;
+        CProgramState::SetPhotoShown(0);
     }
     m_view.LatchRecord(true);
     SetRecordLED(1);
@@ -163,7 +163,7 @@ void CRecordingControl::Stop()
     if (m_mode == MediaMode::Photo) {
         if (CProgramState::PhotoShown == 1) {
             m_capture.ResumeLivePhoto();
-            CProgramState::PhotoShown = 0;
+            CProgramState::SetPhotoShown(0);
         }
         return;
     }
@@ -191,7 +191,7 @@ void CRecordingControl::EnterMode(MediaMode mode)
     CProgramState::busy = true;
     LeaveCurrentMode();
     if (mode == MediaMode::Photo)
-        CProgramState::PhotoShown = 0;
+        CProgramState::SetPhotoShown(0);
     for (MediaMode other : kModes)
         m_view.PushModeButton(other, other == mode);
     StartMode(mode);

@@ -141,6 +141,23 @@ TEST_F(ProgramTest, OneInstanceStaysResidentAndLaterStartsHandItTheirRequests)
     EXPECT_TRUE(TestEnvironment::ReadFile(env.UserSettings()).contains("ModeState=0")) << "a release opened the dialog";
 }
 
+// The help is printed in the language of the user's locale, as the window's texts are.
+TEST_F(ProgramTest, TheHelpIsInTheUsersLanguage)
+{
+    for (const auto& [locale, first] : {std::pair{"C", "Usage: corvana [Close]"}, {"de_DE.UTF-8", "Aufruf: corvana [Close]"}}) {
+        QProcess help;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LC_ALL", "LANG", "LANGUAGE"})
+            environment.insert(QString::fromLatin1(name), QString::fromLatin1(locale));
+        help.setProcessEnvironment(environment);
+        help.start(CorvanaBinary(), {QStringLiteral("--help")});
+        ASSERT_TRUE(help.waitForFinished(20000));
+        EXPECT_EQ(help.exitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(help.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0), QString::fromLatin1(first));
+    }
+    EXPECT_FALSE(QFileInfo::exists(SocketPath())) << "the help started an instance";
+}
+
 TEST_F(ProgramTest, TwentySimultaneousStartsLeaveOneInstanceAndOneDialog)
 {
     for (int i = 0; i < 20; ++i)

@@ -8,8 +8,13 @@
 #include "library/CMediaListBox.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CHoverButton.h"
+#include "res/Bitmaps.h"
+#include "res/ButtonArt.h"
+#include "res/Glyphs.h"
+#include "res/SkinArt.h"
 
 #include <QAccessible>
+#include <QPainter>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
@@ -98,6 +103,73 @@ TEST(AccessibilityTest, TextsFollowTheLanguage)
         // The box's own buttons come from Qt's catalogue of the same language.
         EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), german ? "Abbrechen" : "Cancel");
     });
+}
+
+// The captions painted on the buttons and the skin are in the same language as the tooltips and
+// messages, and each fits its button: its ink keeps clear of the key's edges.
+TEST(AccessibilityTest, PaintedCaptionsFollowTheLanguageAndFitTheirButtons)
+{
+    const bool german = qgetenv("CORVANA_TEST_LANGUAGE") == "de";
+    EXPECT_EQ(CCorvanaApp::LoadTranslation(), german);
+    struct Painted {
+        int id;
+        QString english, german;
+        ButtonArt::Glyph glyph;
+        bool record;
+    };
+    const Painted captions[] = {{137, "Play", "Wiedergabe", &Glyphs::Play, false},
+                                {143, "Previous", "Zurück", nullptr, false},
+                                {146, "Stop", "Stopp", &Glyphs::Stop, false},
+                                {134, "Next", "Weiter", nullptr, false},
+                                {140, "Record", "Aufnahme", &Glyphs::RecordDot, true},
+                                {174, "ABOUT", "INFO", nullptr, false}};
+    const auto paint = [](const Painted& button, const QString& caption) {
+        QImage image(BitmapSize(button.id), QImage::Format_RGB32);
+        image.fill(SkinKeyColour());
+        QPainter p(&image);
+        if (button.id == 174)
+            ButtonArt::CaptionKey(p, QSizeF(image.size()), ButtonState::Normal, caption);
+        else
+            ButtonArt::Transport(p, QSizeF(image.size()), ButtonState::Normal, button.glyph, caption, button.record);
+        return image;
+    };
+    for (const Painted& button : captions) {
+        const QString caption = german ? button.german : button.english;
+        SCOPED_TRACE(caption.toStdString());
+        // The tooltip of the same button says the same word.
+        if (button.id != 174) {
+            EXPECT_EQ(QCoreApplication::translate("CCorvanaDlg", button.english.toLatin1().constData()), caption);
+        }
+        const QImage shown = BitmapImage(button.id).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shown, paint(button, caption)) << "the button does not read " << caption.toStdString();
+        // Where the caption's ink is: what differs from the key without it.
+        const QImage bare = paint(button, QString());
+        int left = shown.width(), right = -1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (shown.pixel(x, y) != bare.pixel(x, y))
+                    left = std::min(left, x), right = std::max(right, x);
+        ASSERT_GE(right, left) << "no caption painted";
+        EXPECT_GE(left, 2);
+        EXPECT_LE(right, shown.width() - 3);
+    }
+    // The skin's captions under the mode buttons fit their column beside the list.
+    for (const char* mode : {"Solo", "Conference", "Video", "Photo"}) {
+        const QString caption = QCoreApplication::translate("Artwork", mode);
+        EXPECT_EQ(caption == QLatin1String(mode), !german || mode == QLatin1String("Solo") || mode == QLatin1String("Video")) << mode;
+        QImage image(200, 40, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter p(&image);
+        SkinArt::Caption(p, QRectF(80, 0, 40, 20), caption);
+        p.end();
+        int left = image.width(), right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                    left = std::min(left, x), right = std::max(right, x);
+        EXPECT_GE(left, 80 - 12) << mode;
+        EXPECT_LE(right, 120 + 12) << mode;
+    }
 }
 
 TEST(TranslationCatalogue, EveryGermanMessageIsTranslated)

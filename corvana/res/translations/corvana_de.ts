@@ -2,6 +2,49 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>Artwork</name>
+    <message>
+        <source>Play</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Aufnahme</translation>
+    </message>
+    <message>
+        <source>ABOUT</source>
+        <translation>INFO</translation>
+    </message>
+    <message>
+        <source>Solo</source>
+        <translation>Solo</translation>
+    </message>
+    <message>
+        <source>Conference</source>
+        <translation>Konferenz</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Photo</source>
+        <translation>Foto</translation>
+    </message>
+</context>
+<context>
     <name>CAboutDlg</name>
     <message>
         <source>About Corvana</source>
@@ -46,6 +89,10 @@
     <message>
         <source>Closes this box.</source>
         <translation>Schließt dieses Fenster.</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
     </message>
 </context>
 <context>
@@ -343,6 +390,21 @@
         <source>The recording could not be started.</source>
         <translation>Die Aufnahme konnte nicht gestartet werden.</translation>
     </message>
+    <message>
+        <source>The photo could not be saved.</source>
+        <translation>Das Foto konnte nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>The disk is full.</source>
+        <translation>Der Datenträger ist voll.</translation>
+    </message>
+</context>
+<context>
+    <name>CVolumeIndicator</name>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
 </context>
 <context>
     <name>Capture</name>
@@ -369,6 +431,35 @@
     <message>
         <source> Install the Debian packages %1.</source>
         <translation> Installieren Sie die Debian-Pakete %1.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Usage: corvana [Close]
+       corvana --help | --version
+
+Corvana records sound, webcam video and photos, driven by the notebook&apos;s special keys.
+
+  (no argument)  start the resident program; if it already runs, open its window
+  Close          end the running instance and wait until it has ended
+  -h, --help     print this help and exit
+  --version      print the version and exit
+
+Folders, settings files and environment variables: see corvana(1).
+</source>
+        <translation>Aufruf: corvana [Close]
+       corvana --help | --version
+
+Corvana nimmt Ton, Webcam-Video und Fotos auf, gesteuert über die Sondertasten des Notebooks.
+
+  (ohne Argument)  das residente Programm starten; läuft es schon, sein Fenster öffnen
+  Close            die laufende Instanz beenden und warten, bis sie beendet ist
+  -h, --help       diese Hilfe ausgeben und beenden
+  --version        die Version ausgeben und beenden
+
+Ordner, Einstellungsdateien und Umgebungsvariablen: siehe corvana(1).
+</translation>
     </message>
 </context>
 <context>
