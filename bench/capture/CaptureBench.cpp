@@ -6,12 +6,14 @@
 //  - Record press until the first sample in the file, for the first recording of the process and
 //    for later ones: the time between the presses less the sound the file holds (so it also
 //    counts what is lost at the stop);
-//  - whether ffmpeg decodes the long video and a sound recording of the same length without errors.
+//  - whether ffmpeg decodes the long video and a sound recording of the same length without errors;
+//  - the dialog's CPU during a sound recording with and without its elapsed time and level meter.
 // Usage: capture_bench [seconds of the video recording, default 30]
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
 #include "capture/CaptureEngine.h"
+#include "capture/DeviceCategory.h"
 #include "capture/IPreviewSurface.h"
 #include "res/Bitmaps.h"
 #include "ui/CPreviewArea.h"
@@ -23,6 +25,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <memory>
@@ -267,6 +270,50 @@ void RecordStart()
                 *std::max_element(later.begin(), later.end()) * 1000);
 }
 
+// The dialog's CPU during a sound recording with and without the elapsed time and the level
+// meter over the preview area, side by side: rounds alternate so that the machine's drift falls
+// on both. The meter repaints its own rectangle up to 30 times a second, as the dialog drives it.
+void RecordingProgressCost(int seconds)
+{
+    CPreviewArea area;
+    area.SetPlaceholder(LoadBitmap(176));
+    area.resize(BitmapSize(176));
+    area.show();
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    QTimer ticks;
+    ticks.setInterval(33);
+    QElapsedTimer clock;
+    QObject::connect(&ticks, &QTimer::timeout, &area, [&] {
+        const int whole = static_cast<int>(recorder.RecordedSeconds());
+        area.ShowRecordingProgress(QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0')),
+                                   recorder.SoundLevel());
+    });
+    constexpr int kRounds = 3;
+    const int each = std::max(2, seconds / (2 * kRounds));
+    double plain = 0, shown = 0;
+    for (int round = 0; round < 2 * kRounds; ++round) {
+        const bool withProgress = round % 2 == 1;
+        recorder.CreateGraph();
+        recorder.AddCaptureSource(DeviceCategory::AudioInput, QString());
+        recorder.SetOutputAndRender(QStringLiteral("AudioSolo"));
+        recorder.Start();
+        if (withProgress)
+            ticks.start();
+        const double before = CpuSeconds(RUSAGE_SELF);
+        clock.start();
+        QTest::qWait(each * 1000);
+        (withProgress ? shown : plain) += (CpuSeconds(RUSAGE_SELF) - before) / (clock.elapsed() / 1000.0);
+        ticks.stop();
+        area.HideRecordingProgress();
+        recorder.Stop();
+        recorder.ReleaseAll();
+    }
+    plain = plain / kRounds * 100;
+    shown = shown / kRounds * 100;
+    std::printf("sound recording, %d x %d s each way: CPU %.2f %% of a core plain, %.2f %% with time and meter: "
+                "%+.2f %% (target <= +1 %%)\n", kRounds, each, plain, shown, shown - plain);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -281,6 +328,7 @@ int main(int argc, char** argv)
     PhotoGrab();
     VideoRecordingCpu(seconds);
     LongAudioRecording(seconds);
+    RecordingProgressCost(seconds);
     CaptureEngine::Shutdown();
     return 0;
 }

@@ -130,6 +130,11 @@ double CAudioRecorder::RecordedSeconds() const
     return m_pGraph ? m_pGraph->AudioSeconds() : 0.0;
 }
 
+std::optional<std::pair<double, double>> CAudioRecorder::SoundLevel() const
+{
+    return m_pGraph ? m_pGraph->Level() : std::nullopt;
+}
+
 void CAudioRecorder::ReleaseAll()
 {
     // A recording still running is finished rather than cut off.

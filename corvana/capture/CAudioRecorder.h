@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+#include <utility>
 #include "capture/CaptureDevice.h"
 #include "capture/CaptureFailure.h"
 #include "capture/DeviceCategory.h"
@@ -37,6 +39,8 @@ public:
     QString OutputPath() const { return m_path; }
     // Seconds of sound written by the current or last recording.
     double RecordedSeconds() const;
+    // The recorded sound's peak and decaying peak (dB below full scale), once measured.
+    std::optional<std::pair<double, double>> SoundLevel() const;
 
 private:
     CAudioRecorder();

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <gst/app/gstappsrc.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -133,7 +134,7 @@ ElementHandle RunningTime()
 
 QStringList RecordingPipeline::AudioElements()
 {
-    return {QStringLiteral("queue"), QStringLiteral("audioconvert"), QStringLiteral("audioresample"),
+    return {QStringLiteral("queue"), QStringLiteral("audioconvert"), QStringLiteral("audioresample"), QStringLiteral("level"),
             QStringLiteral("avenc_wmav2"), QStringLiteral("identity"), QStringLiteral("asfmux"), QStringLiteral("filesink")};
 }
 
@@ -212,8 +213,13 @@ HRESULT RecordingPipeline::RenderAudio()
     ElementHandle convert = Make("audioconvert");
     ElementHandle resample = Make("audioresample");
     ElementHandle format = Filter("audio/x-raw,format=F32LE,layout=interleaved,rate=44100,channels=2");
+    // The sound's level for the dialog's meter, measured on what is recorded, 30 times a second.
+    ElementHandle level = Make("level");
+    if (level)
+        g_object_set(level.get(), "interval", static_cast<guint64>(kLevelInterval.count()) * GST_MSECOND, "post-messages", TRUE,
+                     nullptr);
     ElementHandle queue = SourceQueue();
-    if (!AddChain(m_pipeline.get(), {m_audioSource, convert, resample, format, queue}))
+    if (!AddChain(m_pipeline.get(), {m_audioSource, convert, resample, format, level, queue}))
         return E_FAIL;
     m_audio = Branch::Hold(std::move(queue), m_writer.get(), "audio_%u");
     return m_audio.writerPad ? S_OK : E_FAIL;
@@ -467,6 +473,10 @@ void RecordingPipeline::Settle(bool finished)
 
 void RecordingPipeline::OnMessage(GstMessage* message)
 {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
+        TakeLevel(gst_message_get_structure(message));
+        return;
+    }
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || !m_running)
         return;
     PipelineDiagnostics::LogError(QStringLiteral("recording"), message);
@@ -486,6 +496,27 @@ void RecordingPipeline::OnMicrophoneStalled()
     Finish(true);  // destroys the watchdog that called us
     if (handler)
         handler(CaptureFailure::MicrophoneLost);
+}
+
+// The loudest channel's peak and decaying peak, in dB below full scale.
+void RecordingPipeline::TakeLevel(const GstStructure* structure)
+{
+    if (!structure || !gst_structure_has_name(structure, "level"))
+        return;
+    // The level element still gives its channels as a GValueArray.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    const auto loudestOf = [structure](const char* field) {
+        double loudest = kSilenceDb;
+        const GValue* list = gst_structure_get_value(structure, field);
+        if (!list || G_VALUE_TYPE(list) != g_value_array_get_type())
+            return loudest;
+        const auto* channels = static_cast<const GValueArray*>(g_value_get_boxed(list));
+        for (guint i = 0; channels && i < channels->n_values; ++i)
+            loudest = std::max(loudest, g_value_get_double(g_value_array_get_nth(const_cast<GValueArray*>(channels), i)));
+        return loudest;
+    };
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    m_level = std::pair(loudestOf("peak"), loudestOf("decay"));
 }
 
 GstPadProbeReturn RecordingPipeline::OnAudioBuffer(GstPad*, GstPadProbeInfo* info, gpointer self)

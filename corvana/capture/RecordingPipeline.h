@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace corvana {
@@ -35,6 +37,9 @@ public:
     using ErrorHandler = std::function<void(CaptureFailure)>;
 
     static constexpr std::chrono::milliseconds kFinishWait{3000};
+    static constexpr std::chrono::milliseconds kLevelInterval{33};
+    // The level of no sound at all.
+    static constexpr double kSilenceDb = -100;
 
     RecordingPipeline();
     ~RecordingPipeline();
@@ -56,6 +61,9 @@ public:
     bool IsRunning() const { return m_running; }
     // Seconds of microphone sound that have reached the writer so far.
     double AudioSeconds() const { return m_audioNanoseconds.load() / 1e9; }
+    // The sound's level as last measured (dB below full scale): its peak and the peak falling
+    // off slowly, as a meter shows them; nothing before the first measurement.
+    std::optional<std::pair<double, double>> Level() const { return m_level; }
     QString Path() const { return m_path; }
 
     // Any thread: one camera frame for the video branch; ignored unless the recording runs.
@@ -78,6 +86,7 @@ private:
     static std::vector<ElementHandle> VideoEncoding();
     bool Complete(Branch& branch, std::vector<ElementHandle> encoding, GstPadProbeCallback onEncoded);
     void OnMessage(GstMessage* message);
+    void TakeLevel(const GstStructure* structure);
     // A microphone that stops delivering without an error is as lost as one that fails.
     void OnMicrophoneStalled();
     static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
@@ -110,6 +119,7 @@ private:
     bool m_feedCapsSet = false;
     GstBuffer* m_lastFrame = nullptr;  // guarded by m_feedMutex
     std::atomic<qint64> m_audioNanoseconds{0};
+    std::optional<std::pair<double, double>> m_level;  // user-interface thread
 };
 
 } // namespace corvana

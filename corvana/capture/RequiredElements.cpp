@@ -19,6 +19,7 @@ QString RequiredElements::PackageFor(const QString& factory)
         {QStringLiteral("pulsesrc"), QStringLiteral("gstreamer1.0-pulseaudio")},
         {QStringLiteral("v4l2src"), QStringLiteral("gstreamer1.0-plugins-good")},
         {QStringLiteral("jpegdec"), QStringLiteral("gstreamer1.0-plugins-good")},
+        {QStringLiteral("level"), QStringLiteral("gstreamer1.0-plugins-good")},
         {QStringLiteral("queue"), QStringLiteral("libgstreamer1.0-0")},
         {QStringLiteral("identity"), QStringLiteral("libgstreamer1.0-0")},
         {QStringLiteral("filesink"), QStringLiteral("libgstreamer1.0-0")},

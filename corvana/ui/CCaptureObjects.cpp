@@ -165,4 +165,14 @@ QString CCaptureObjects::OutputPath(MediaMode mode) const
     return {};
 }
 
+double CCaptureObjects::RecordedSeconds(MediaMode mode) const
+{
+    return mode == MediaMode::Video ? CCaptureGraph::Instance().RecordedSeconds() : CAudioRecorder::Instance().RecordedSeconds();
+}
+
+std::optional<std::pair<double, double>> CCaptureObjects::SoundLevel() const
+{
+    return CAudioRecorder::Instance().SoundLevel();
+}
+
 } // namespace corvana

@@ -32,6 +32,10 @@ public:
     bool CameraMissing(MediaMode mode) const override;
     QString OutputPath(MediaMode mode) const override;
 
+    // Of the running recording: seconds recorded, and the sound's peak and decaying peak (dB).
+    double RecordedSeconds(MediaMode mode) const;
+    std::optional<std::pair<double, double>> SoundLevel() const;
+
 private:
     template <typename Step, typename Outcome, typename Success>
     CaptureOutcome Run(Step step, Outcome outcome, Success succeeded);

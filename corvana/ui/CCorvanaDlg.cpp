@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 namespace corvana {
 
@@ -126,6 +127,10 @@ CCorvanaDlg::CCorvanaDlg(QWidget* parent)
     m_recording = std::make_unique<CRecordingControl>(*this, *m_capture);
     m_playback = std::make_unique<CPlaybackControl>(*this);
     m_specialKeys = new CSpecialKeys(*this, this);
+    // The meter moves at most 30 times a second; the time changes once a second of that.
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(33);
+    connect(m_progressTimer, &QTimer::timeout, this, &CCorvanaDlg::ShowRecordingProgress);
 }
 
 CCorvanaDlg::~CCorvanaDlg()
@@ -501,6 +506,31 @@ void CCorvanaDlg::ShowPreview()
 void CCorvanaDlg::LatchRecord(bool latched)
 {
     Button(IDC_RECORD)->SetLatched(latched);
+    // A photo's grab latches Record for a moment; only recordings show their progress.
+    if (latched && Mode() != MediaMode::Photo) {
+        ShowRecordingProgress();
+        m_progressTimer->start();
+    } else {
+        m_progressTimer->stop();
+        m_preview->HideRecordingProgress();
+    }
+}
+
+QString CCorvanaDlg::ElapsedText(double seconds)
+{
+    const int whole = std::max(0, static_cast<int>(seconds));
+    const int hours = whole / 3600, minutes = whole / 60 % 60, rest = whole % 60;
+    return hours > 0 ? QStringLiteral("%1:%2:%3").arg(hours).arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'))
+                     : QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
+}
+
+void CCorvanaDlg::ShowRecordingProgress()
+{
+    if (Mode() == MediaMode::Video) {
+        m_preview->ShowRecordingProgress(ElapsedText(m_capture->RecordedSeconds(MediaMode::Video)), std::nullopt);
+        return;
+    }
+    m_preview->ShowRecordingProgress(ElapsedText(m_capture->RecordedSeconds(Mode())), m_capture->SoundLevel());
 }
 
 void CCorvanaDlg::EnableRecord(bool enabled)

@@ -13,6 +13,8 @@
 #include <memory>
 
 
+class QTimer;
+
 namespace corvana {
 
 class CCaptureObjects;
@@ -129,6 +131,9 @@ protected:
 
 private:
     void CreateControls();
+    // The running recording's elapsed time and sound level over the preview area.
+    void ShowRecordingProgress();
+    static QString ElapsedText(double seconds);
     void OnInitDialog();
     void OnSize();
     void RestoreMode(int modeState, bool applyArrayMic);
@@ -143,6 +148,7 @@ private:
     std::map<int, CHoverButton*> m_buttons;
     CVolumeIndicator* m_volumeLevel = nullptr;
     CPreviewArea* m_preview = nullptr;
+    QTimer* m_progressTimer = nullptr;
     std::unique_ptr<CPicture> m_picture;
     QRect m_previewRect;
     CMediaListBox* m_fileList = nullptr;

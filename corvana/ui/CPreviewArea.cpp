@@ -1,5 +1,8 @@
 #include "ui/CPreviewArea.h"
 
+#include "res/IndicatorArt.h"
+
+#include <QCoreApplication>
 #include <QPainter>
 
 namespace corvana {
@@ -57,6 +60,47 @@ void CPreviewArea::PaintOver(const std::function<void(QPainter&, const QRect&)>&
     update();
 }
 
+namespace {
+
+// The meter runs along the bottom of the area, the time sits in its top left corner.
+QRect MeterRect(const QSize& area)
+{
+    return QRect(16, area.height() - 24, area.width() - 32, 10);
+}
+
+const QPointF kTimeCorner(8, 8);
+
+} // namespace
+
+void CPreviewArea::ShowRecordingProgress(const QString& elapsed, std::optional<std::pair<double, double>> level)
+{
+    if (m_elapsed.isEmpty())
+        m_description = accessibleDescription();
+    if (elapsed != m_elapsed) {
+        const QRectF plate = IndicatorArt::ElapsedTimePlate(elapsed, kTimeCorner, false);
+        update(m_timePlate.united(plate).toAlignedRect());
+        m_timePlate = plate;
+        m_elapsed = elapsed;
+        // Once a second at most: the text is minutes and seconds.
+        setAccessibleDescription(QCoreApplication::translate("CPreviewArea", "Recording, %1 recorded.").arg(elapsed));
+    }
+    if (level != m_level) {
+        m_level = level;
+        update(MeterRect(size()));
+    }
+}
+
+void CPreviewArea::HideRecordingProgress()
+{
+    if (m_elapsed.isEmpty())
+        return;
+    m_elapsed.clear();
+    m_level.reset();
+    m_timePlate = QRectF();
+    setAccessibleDescription(m_description);
+    update();
+}
+
 void CPreviewArea::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -67,6 +111,11 @@ void CPreviewArea::paintEvent(QPaintEvent*)
         painter.drawImage(rect(), m_image);
         ++m_framesPainted;
     }
+    if (m_elapsed.isEmpty())
+        return;
+    IndicatorArt::ElapsedTime(painter, m_timePlate, m_elapsed);
+    if (m_level)
+        IndicatorArt::LevelMeter(painter, MeterRect(size()), m_level->first, m_level->second);
 }
 
 } // namespace corvana

@@ -6,6 +6,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 namespace corvana {
 
@@ -32,6 +34,14 @@ public:
     // What the area shows, at its client size.
     QImage Content() const;
 
+    // A running recording's elapsed time over whatever the area shows, and for sound its level
+    // (peak and decaying peak in dB); each repaints only its own rectangle when it changes.
+    // Assistive tools read the time in the area's description.
+    void ShowRecordingProgress(const QString& elapsed, std::optional<std::pair<double, double>> level);
+    void HideRecordingProgress();
+    QString ShownElapsedTime() const { return m_elapsed; }
+    std::optional<std::pair<double, double>> ShownLevel() const { return m_level; }
+
 Q_SIGNALS:
     void FramePresented();
 
@@ -43,6 +53,10 @@ private:
     QImage m_image;
     quint64 m_framesPresented = 0;
     quint64 m_framesPainted = 0;
+    QString m_elapsed;
+    QRectF m_timePlate;
+    std::optional<std::pair<double, double>> m_level;
+    QString m_description;  // the area's own, while no recording runs
 };
 
 } // namespace corvana

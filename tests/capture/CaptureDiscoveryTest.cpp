@@ -217,3 +217,38 @@ TEST_F(FedDevices, ASourceThatFallsSilentIsLostLikeOneThatFails)
     EXPECT_GT(surface.placeholders, placeholders);
     graph.SetFailureHandler(nullptr);
 }
+
+// The level the dialog's meter shows is measured on what is recorded: the synthetic microphone's
+// tone is loud, a silent PulseAudio source gives silence, and both are measured within moments.
+TEST(RecordingLevel, AToneIsWellAboveSilenceAndASilentSourceGivesNone)
+{
+    if (!Pactl({QStringLiteral("info")}))
+        GTEST_SKIP() << "no private PulseAudio server (run under scripts/with-session.sh)";
+    if (qgetenv("CORVANA_SOUND") == "pipewire")
+        GTEST_SKIP() << "the silent source is made with a PulseAudio module";
+    CAudioRecorder& recorder = CAudioRecorder::Instance();
+    const auto measure = [&] {
+        EXPECT_EQ(PrepareAudio(), S_OK);
+        EXPECT_EQ(recorder.Start(), S_OK);
+        // A second of sound, measured thirty times a second.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() > 1.0 && recorder.SoundLevel(); }, 8000));
+        const std::optional<std::pair<double, double>> level = recorder.SoundLevel();
+        recorder.Stop();
+        recorder.ReleaseAll();
+        return level.value_or(std::pair(0.0, 0.0));
+    };
+    const auto [tonePeak, toneDecay] = measure();  // 440 Hz at 0.3 of full scale: about -10 dB
+    EXPECT_GT(tonePeak, -20);
+    EXPECT_LT(tonePeak, 0.5);
+    EXPECT_GE(toneDecay, tonePeak - 1);
+
+    qunsetenv("CORVANA_DEVICES");
+    const std::shared_ptr<void> restore(nullptr, [](void*) { qputenv("CORVANA_DEVICES", "synthetic"); });
+    const QString module = Pactl({"load-module", "module-null-source", "source_name=quiet", "description=QuietMic"}).value_or(QString());
+    ASSERT_FALSE(module.isEmpty());
+    const std::shared_ptr<void> unload(nullptr, [&](void*) { Pactl({QStringLiteral("unload-module"), module}); });
+    Pactl({QStringLiteral("set-default-source"), QStringLiteral("quiet")});
+    const auto [quietPeak, quietDecay] = measure();
+    EXPECT_LT(quietPeak, -80);
+    EXPECT_LT(quietDecay, -80);
+}

@@ -14,6 +14,7 @@
 #include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -132,6 +133,67 @@ TEST_F(ModesTest, RecordTwiceMakesOneFinishedFileListedAndSelectedAModeSwitchOrA
         EXPECT_TRUE(dialog.Preview()->isVisible());
         EXPECT_EQ(dialog.List()->GetCount(), 2);
     });
+}
+
+// A recording shows its elapsed time over the preview (and, for sound, the level of what it
+// records) for the eye and for assistive tools; after it, the area shows what it showed before.
+TEST_F(ModesTest, ARecordingShowsItsTimeAndLevelOverThePreviewUntilItStops)
+{
+    for (const auto& [modeState, folder] : {std::pair{0, "AudioSolo"}, {2, "Video"}}) {
+        SCOPED_TRACE(folder);
+        const bool video = modeState == 2;
+        WithDialog(modeState, [&](CCorvanaDlg& dialog) {
+            CPreviewArea* preview = dialog.Preview();
+            CHoverButton* record = dialog.Button(CCorvanaDlg::IDC_RECORD);
+            ASSERT_TRUE(!video || WaitFor([&] { return preview->FramesPresented() > 3; }));
+            EXPECT_TRUE(preview->ShownElapsedTime().isEmpty());
+            Click(record);
+            ASSERT_TRUE(WaitFor([&] { return record->IsLatched(); }));
+            ASSERT_TRUE(WaitFor([&] { return preview->ShownElapsedTime() == QStringLiteral("0:02"); }, 8000))
+                << preview->ShownElapsedTime().toStdString();
+            // The synthetic microphone's tone, at about -10 dB.
+            if (!video) {
+                EXPECT_TRUE(WaitFor([&] { return preview->ShownLevel() && preview->ShownLevel()->first > -20; }));
+            } else {
+                EXPECT_FALSE(preview->ShownLevel()) << "a meter over the video";
+            }
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(preview);
+            ASSERT_NE(accessible, nullptr);
+            EXPECT_TRUE(accessible->text(QAccessible::Description).contains(QStringLiteral("0:02")));
+
+            // On the screen: the time's plate in the top left corner, the meter along the bottom.
+            const QImage shot = preview->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage under = preview->Content();
+            const auto differing = [&](const QRect& area) {
+                int count = 0;
+                for (int y = area.top(); y <= area.bottom(); ++y)
+                    for (int x = area.left(); x <= area.right(); ++x)
+                        count += shot.pixel(x, y) != under.pixel(x, y) ? 1 : 0;
+                return count;
+            };
+            EXPECT_GT(differing(QRect(8, 8, 40, 20)), 200) << "no time painted";
+            EXPECT_EQ(differing(QRect(100, 60, 120, 100)), 0) << "the overlay covers the picture";
+            const QRect meter(16, preview->height() - 24, preview->width() - 32, 10);
+            EXPECT_EQ(differing(meter) > 0, !video);
+
+            Click(record);
+            ASSERT_TRUE(WaitFor([&] { return !record->IsLatched(); }));
+            EXPECT_TRUE(preview->ShownElapsedTime().isEmpty());
+            EXPECT_FALSE(accessible->text(QAccessible::Description).contains(QStringLiteral("0:0")));
+            if (!video) {
+                EXPECT_TRUE(preview->ShowsPlaceholder());
+                EXPECT_EQ(preview->grab().toImage().convertToFormat(QImage::Format_RGB32), preview->Content())
+                    << "the placeholder is not back as it was";
+            }
+        });
+        // The time shown followed what was recorded: two seconds and a little more.
+        const QStringList files = Files(folder, "*.wm?");
+        ASSERT_EQ(files.size(), 1);
+        const double seconds = ProbeMedia(env.MediaFolder(folder) + files.first()).duration;
+        EXPECT_GE(seconds, 1.9);
+        EXPECT_LT(seconds, 4.0);
+        QDir(env.MediaFolder(folder)).removeRecursively();
+    }
 }
 
 TEST_F(ModesTest, AGrabKeepsTheUsersBitmapsAndAShownPhotoPausesTheLivePicture)

@@ -317,6 +317,13 @@
     </message>
 </context>
 <context>
+    <name>CPreviewArea</name>
+    <message>
+        <source>Recording, %1 recorded.</source>
+        <translation>Aufnahme läuft, %1 aufgenommen.</translation>
+    </message>
+</context>
+<context>
     <name>CRecordingControl</name>
     <message>
         <source> What was recorded until then is kept in %1.</source>
