@@ -34,6 +34,8 @@ public:
     bool IsEnabledState() const { return m_enabled != 0; }
     bool IsHover() const { return m_hover != 0; }
     Face CurrentFace() const;
+    // The image of a face; a null pixmap for a disabled face the button has no image of.
+    const QPixmap& FaceImage(Face face) const { return ImageFor(face); }
 
     QSize sizeHint() const override;
 

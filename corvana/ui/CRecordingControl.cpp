@@ -253,6 +253,11 @@ void CRecordingControl::RestoreMode(MediaMode mode)
 void CRecordingControl::LeaveCurrentMode()
 {
     StopRecording(AfterStop::LeaveMode);
+    ReleaseModeCapture();
+}
+
+void CRecordingControl::ReleaseModeCapture()
+{
     switch (m_mode) {
     case MediaMode::Video:
         m_capture.CloseVideo();
@@ -278,18 +283,7 @@ void CRecordingControl::OnSessionLock()
 void CRecordingControl::ShutDownCapture()
 {
     StopRecording(AfterStop::Close);
-    switch (m_mode) {
-    case MediaMode::Solo:
-    case MediaMode::Conference:
-        m_capture.ReleaseAudio();
-        break;
-    case MediaMode::Video:
-        m_capture.CloseVideo();
-        break;
-    case MediaMode::Photo:
-        m_capture.StopPhotoPreview();
-        break;
-    }
+    ReleaseModeCapture();
 }
 
 void CRecordingControl::StopRecordingForPlayer()

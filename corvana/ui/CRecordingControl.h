@@ -53,6 +53,8 @@ private:
     // The one way a running recording ends.
     void StopRecording(AfterStop after);
     void LeaveCurrentMode();
+    // The mode's capture object lets go of its devices: the preview stops, the graph is released.
+    void ReleaseModeCapture();
     void StartMode(MediaMode mode);
     // Starts the camera of Video or Photo and offers Record only when it runs.
     void StartCamera(MediaMode mode);

@@ -6,6 +6,7 @@
 #include "PipeWireNodes.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,7 +17,6 @@
 
 namespace {
 
-QString Xdotool(const QString& command) { return RunTool(QStringLiteral("xdotool"), QProcess::splitCommand(command)); }
 int Windows() { return VisibleWindowsNamed(QStringLiteral("Corvana")); }
 
 class PipeWireProgramTest : public ::testing::Test {

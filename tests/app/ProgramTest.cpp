@@ -4,6 +4,7 @@
 #include "MediaProbe.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,7 +22,6 @@ namespace {
 constexpr int kEndWithinMs = 3000;
 const QStringList kLightsOff{QStringLiteral("D1"), QStringLiteral("D3")};
 
-QString Xdotool(const QString& command) { return RunTool(QStringLiteral("xdotool"), QProcess::splitCommand(command)); }
 int Windows(const QString& title = QStringLiteral("Corvana")) { return VisibleWindowsNamed(title); }
 QString WindowId(const QString& title) { return Xdotool(QStringLiteral("search --onlyvisible --name \"^%1$\"").arg(title)).trimmed(); }
 

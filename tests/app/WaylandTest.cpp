@@ -4,6 +4,7 @@
 // the session is bound again; a portal that binds none of them leaves the keys to X11, said once;
 // with no key source at all the program says so once and works on.
 #include "FakeShortcutPortal.h"
+#include "Xdotool.h"
 #include "Pactl.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
@@ -142,12 +143,12 @@ TEST_F(WaylandTest, APortalThatBindsNothingIsSaidOnceAndTheX11KeysTakeOver)
     // The session it has no use for is given back.
     EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
 
-    RunTool("xdotool", {"key", "XF86Launch1"});
+    Key("XF86Launch1");
     ASSERT_TRUE(WaitFor(DialogOpen));
     // The window's own key source is X11 as well: held two seconds, the key closes it.
-    RunTool("xdotool", {"keydown", "XF86Launch1"});
+    Xdo({"keydown", "XF86Launch1"});
     const bool closed = WaitFor([] { return !DialogOpen(); });
-    RunTool("xdotool", {"keyup", "XF86Launch1"});
+    Xdo({"keyup", "XF86Launch1"});
     ASSERT_TRUE(closed);
 
     // Two installs later, no second session was asked for and nothing claimed a binding.

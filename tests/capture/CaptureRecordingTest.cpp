@@ -24,7 +24,8 @@ TEST(AudioRecorder, WritesWmaOfTheRecordedLengthThatDecodesWithoutErrors)
         timer.start();
         EXPECT_EQ(recorder.Start(), S_OK);
         EXPECT_EQ(recorder.IsRunning(), 1);
-        QTest::qWait(milliseconds); // the recording's length
+        // The recording's length, as the writer has it.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.RecordedSeconds() >= milliseconds / 1000.0; }, milliseconds + 10000));
         milliseconds == 1000 ? recorder.ReleaseAll() : recorder.Stop();
         const double seconds = timer.elapsed() / 1000.0;
         EXPECT_EQ(recorder.IsRunning(), 0);
@@ -64,7 +65,7 @@ TEST(CaptureGraph, RecordsWmvWithEveryFrameWhileThePreviewRuns)
     EXPECT_EQ(graph.StartRecording(), S_OK);
     EXPECT_EQ(graph.StartRecording(), S_FALSE); // already recording: still one file
     const int framesAtStart = surface.frames;
-    QTest::qWait(6000); // the recording's length
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph.RecordedSeconds() >= 6.0; }, 20000)); // the recording's length
     EXPECT_GT(surface.frames, framesAtStart + 30); // the preview went on while recording
     graph.StopRecording();
     const double seconds = timer.elapsed() / 1000.0;

@@ -1,5 +1,6 @@
 // The global key source against the X server of the test session.
 #include "ProgramRunner.h"
+#include "Xdotool.h"
 #include "support/CKeyboardHook.h"
 #include "support/CXInputKeySource.h"
 #include "support/WindowMessages.h"
@@ -34,10 +35,6 @@ public:
         return true;
     }
 };
-
-// xdotool types through the X server's test extension, as another program would, and returns
-// once the server has taken the keys.
-void Xdotool(const char* keys) { RunTool("xdotool", QString(keys).split(' ')); }
 
 // Waits until `target` has at least `count` keys and hands over what is still queued.
 bool WaitForKeys(const HookKeyRecorder& target, size_t count)

@@ -4,6 +4,7 @@
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 #include "app/CCorvanaApp.h"
 #include "library/CMediaListBox.h"
 #include "ui/CAboutDlg.h"
@@ -21,8 +22,6 @@
 using namespace corvana;
 
 namespace {
-
-void Key(const char* key) { RunTool("xdotool", {"key", key}); }
 
 QString AccessibleText(QWidget* widget, QAccessible::Text which)
 {

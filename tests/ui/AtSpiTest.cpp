@@ -3,6 +3,7 @@
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CHoverButton.h"
 
@@ -27,12 +28,6 @@ const QString kProbe = QStringLiteral(CORVANA_SOURCE_DIR "/tests/ui/atspi_probe.
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
 QString Pid() { return QString::number(QCoreApplication::applicationPid()); }
-
-void Click(QWidget* widget)
-{
-    const QPoint at = widget->mapToGlobal(widget->rect().center());
-    RunTool("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
-}
 
 // Every accessible object of this process, as pyatspi reads them.
 QList<QJsonObject> Tree()

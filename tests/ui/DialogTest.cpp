@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 using namespace corvana;
 
 namespace {
@@ -49,3 +52,39 @@ TEST(DialogTest, OpensInTheStoredModeEnterDoesNothingEscapeSavesClosesAndSwitche
 }
 
 } // namespace
+
+// Each button of the window tells its states apart at a glance: normal, hover, pressed and, where
+// it has one, disabled differ in a good share of their pixels.
+TEST(DialogTest, EveryButtonsStatesDifferClearly)
+{
+    TestEnvironment env;
+    RunDialog([&](CCorvanaDlg& dialog) {
+        const auto differingShare = [](const QImage& a, const QImage& b) {
+            int differing = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x) {
+                    const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                    differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))}) > 12;
+                }
+            return double(differing) / (a.width() * a.height());
+        };
+        const QList<CHoverButton*> buttons = dialog.findChildren<CHoverButton*>();
+        ASSERT_EQ(buttons.size(), 13);
+        for (CHoverButton* button : buttons) {
+            SCOPED_TRACE(button->accessibleName().toStdString());
+            using Face = CHoverButton::Face;
+            std::vector<std::pair<const char*, QImage>> faces;
+            for (const auto& [name, face] : {std::pair{"normal", Face::Normal}, {"hover", Face::Hover}, {"pressed", Face::Pressed},
+                                             {"disabled", Face::Disabled}}) {
+                const QPixmap& image = button->FaceImage(face);
+                if (!image.isNull())
+                    faces.push_back({name, image.toImage().convertToFormat(QImage::Format_RGB32).copy(QRect(QPoint(0, 0), button->size()))});
+            }
+            ASSERT_GE(faces.size(), 3u);
+            for (size_t i = 0; i < faces.size(); ++i)
+                for (size_t j = i + 1; j < faces.size(); ++j)
+                    EXPECT_GT(differingShare(faces[i].second, faces[j].second), 0.3) << faces[i].first << " / " << faces[j].first;
+        }
+    });
+}
+

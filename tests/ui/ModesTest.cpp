@@ -5,6 +5,7 @@
 #include "MediaProbe.h"
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
@@ -27,18 +28,10 @@ using namespace corvana;
 
 namespace {
 
-void Xdo(const QStringList& arguments) { RunTool("xdotool", arguments); }
-
 void ScreenSaver(const char* active)
 {
     RunTool("dbus-send", {"--session", "--type=signal", "/org/freedesktop/ScreenSaver",
                           "org.freedesktop.ScreenSaver.ActiveChanged", QStringLiteral("boolean:") + active});
-}
-
-void Click(QWidget* widget, QPoint at = {}, const char* times = "1")
-{
-    at = widget->mapToGlobal(at.isNull() ? widget->rect().center() : at);
-    Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "--repeat", times, "--delay", "40", "1"});
 }
 
 class ModesTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include "DialogRunner.h"
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 #include "library/CMediaListBox.h"
 #include "support/CSpecialKeys.h"
 #include "support/CDesktopWindows.h"
@@ -25,14 +26,6 @@
 using namespace corvana;
 
 namespace {
-
-QString Xdo(const QStringList& arguments) { return RunTool("xdotool", arguments).trimmed(); }
-
-void Click(QWidget* widget)
-{
-    const QPoint at = widget->mapToGlobal(widget->rect().center());
-    Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"});
-}
 
 // Where the test reaches the player's socket when it has been moved out of the program's reach.
 QString movedSocket;
