@@ -1,6 +1,6 @@
 // Prints the file list's fill time over 10,000 captures and the photo viewer's load-and-draw time.
-#include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
+#include "ui/CMediaListBox.h"
 #include "ui/CPicture.h"
 
 #include "TestEnvironment.h"

@@ -26,6 +26,8 @@ class SourceWatchdog;
 //            the camera's default where it offers no 640x480) ! tee
 //            tee. ! queue(leaky) ! videoconvertscale ! BGRx at the area's size ! appsink (painted)
 //            tee. ! queue(leaky) ! appsink (frames handed to the recording's writer while it runs)
+// Names kept from the program's first platform: AddCaptureMonikerToGraph makes the camera's source
+// element, m_hwndOwner is the preview surface painted into, m_pEvent the bus watch.
 class CCaptureGraph {
 public:
     static CCaptureGraph& Instance();

@@ -21,6 +21,8 @@ class SourceWatchdog;
 // frame into a ".jpg" (by way of a ".bmp" that the dialog deletes). One instance for the process.
 //   camera ! video/x-raw,width=1024,height=768 (or image/jpeg,width=1024,height=768 ! jpegdec; the
 //            camera's default where it offers neither) ! queue(leaky) ! videoconvertscale ! BGRx ! appsink
+// Names kept from the program's first platform: GetEncoderClsid gives the index of an image
+// writer's format, m_pEvent is the bus watch.
 class CPhotoCapture {
 public:
     static CPhotoCapture& Instance();

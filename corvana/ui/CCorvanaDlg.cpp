@@ -1,11 +1,11 @@
 #include "ui/CCorvanaDlg.h"
 
-#include "capture/CaptureEngine.h"
-#include "library/CMediaListBox.h"
-#include "library/MediaFolders.h"
 #include "quillon.h"
+#include "capture/CaptureEngine.h"
+#include "library/MediaFolders.h"
 #include "res/Bitmaps.h"
 #include "support/CSessionLock.h"
+#include "support/CSessionNotifier.h"
 #include "support/CSettingsStore.h"
 #include "support/CSpecialKeys.h"
 #include "support/Logging.h"
@@ -15,12 +15,12 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CCaptureObjects.h"
 #include "ui/CHoverButton.h"
+#include "ui/CMediaListBox.h"
 #include "ui/CPicture.h"
 #include "ui/CPlaybackControl.h"
 #include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
 #include "ui/CRecordingControl.h"
-#include "ui/CSessionNotifier.h"
 #include "ui/CVolumeIndicator.h"
 
 #include <QApplication>

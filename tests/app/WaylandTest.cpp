@@ -4,10 +4,10 @@
 // the session is bound again; a portal that binds none of them leaves the keys to X11, said once;
 // with no key source at all the program says so once and works on.
 #include "FakeShortcutPortal.h"
-#include "Xdotool.h"
 #include "Pactl.h"
 #include "ProgramRunner.h"
 #include "TestEnvironment.h"
+#include "Xdotool.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

@@ -5,12 +5,12 @@
 #include "ProgramRunner.h"
 #include "app/CMainFrame.h"
 #include "capture/CAudioRecorder.h"
-#include "library/CMediaListBox.h"
+#include "support/CDesktopWindows.h"
+#include "support/CMediaPlayer.h"
 #include "support/WindowMessages.h"
 #include "ui/CCorvanaDlg.h"
-#include "support/CDesktopWindows.h"
 #include "ui/CHoverButton.h"
-#include "ui/CMediaPlayer.h"
+#include "ui/CMediaListBox.h"
 #include "ui/CPreviewArea.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Time-stamped capture names: the stem at the edge dates, and two captures begun in one second.
-#include "library/CMediaListBox.h"
 #include "library/MediaFolders.h"
+#include "ui/CMediaListBox.h"
 
 #include "TestEnvironment.h"
 

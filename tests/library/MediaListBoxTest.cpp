@@ -1,9 +1,9 @@
 // The file list against real folders, real processes holding files open and real message boxes.
-#include "library/CMediaListBox.h"
 #include "library/ExclusiveFile.h"
 #include "library/FolderListing.h"
 #include "library/MediaFolders.h"
 #include "library/NativeName.h"
+#include "ui/CMediaListBox.h"
 
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"

@@ -6,13 +6,13 @@
 #include "TestEnvironment.h"
 #include "Xdotool.h"
 #include "app/CCorvanaApp.h"
-#include "library/CMediaListBox.h"
-#include "ui/CAboutDlg.h"
-#include "ui/CHoverButton.h"
 #include "res/Bitmaps.h"
 #include "res/ButtonArt.h"
 #include "res/Glyphs.h"
 #include "res/SkinArt.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CHoverButton.h"
+#include "ui/CMediaListBox.h"
 
 #include <QAccessible>
 #include <QPainter>

@@ -9,9 +9,9 @@
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
-#include "library/CMediaListBox.h"
 #include "support/CSettingsStore.h"
 #include "ui/CHoverButton.h"
+#include "ui/CMediaListBox.h"
 #include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
 

@@ -7,11 +7,11 @@
 #include "MessageBoxWatcher.h"
 #include "TestEnvironment.h"
 #include "Xdotool.h"
-#include "library/CMediaListBox.h"
-#include "support/CSpecialKeys.h"
 #include "support/CDesktopWindows.h"
+#include "support/CMediaPlayer.h"
+#include "support/CSpecialKeys.h"
 #include "ui/CHoverButton.h"
-#include "ui/CMediaPlayer.h"
+#include "ui/CMediaListBox.h"
 
 #include <QDeadlineTimer>
 #include <QJsonDocument>

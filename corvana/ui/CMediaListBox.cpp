@@ -1,4 +1,4 @@
-#include "library/CMediaListBox.h"
+#include "ui/CMediaListBox.h"
 
 #include "library/ExclusiveFile.h"
 #include "library/FolderListing.h"

@@ -1,4 +1,4 @@
-#include "ui/CMediaPlayer.h"
+#include "support/CMediaPlayer.h"
 
 #include "library/MediaFolders.h"
 #include "library/NativeName.h"

@@ -1,4 +1,4 @@
-#include "ui/CSessionNotifier.h"
+#include "support/CSessionNotifier.h"
 
 #include "support/CSessionLock.h"
 #include "support/WindowMessages.h"
