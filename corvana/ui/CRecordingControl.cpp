@@ -60,12 +60,12 @@ bool CRecordingControl::RecordAvailable() const
 {
     if (!IsCameraMode(m_mode))
         return true;
-    return !m_cameraFailed && !m_capture.CameraMissing(MediaMode::Video) && !m_capture.CameraMissing(MediaMode::Photo);
+    return m_camera != CameraState::Failed && !m_capture.CameraMissing(MediaMode::Video) && !m_capture.CameraMissing(MediaMode::Photo);
 }
 
 void CRecordingControl::Record()
 {
-    if (CProgramState::busy || m_switching)
+    if (CProgramState::busy || m_state == RecordingState::Starting || m_state == RecordingState::Stopping)
         return;
     if (m_locked) {
         CORVANA_DEBUG_LINE(lcUi, "record ignored: the session is locked");
@@ -75,16 +75,15 @@ void CRecordingControl::Record()
         GrabPhoto();
         return;
     }
-    m_switching = true;
-    if (m_recording)
+    if (m_state == RecordingState::Recording)
         StopRecording(AfterStop::FreshPreview);
     else
         StartRecording();
-    m_switching = false;
 }
 
 void CRecordingControl::StartRecording()
 {
+    m_state = RecordingState::Starting;
     const bool playerOpen = m_view.PlayerOpen();
     SetArrayMicMode(m_mode == MediaMode::Conference ? 2 : 1);
     if (playerOpen)
@@ -101,9 +100,10 @@ void CRecordingControl::StartRecording()
         if (!outcome.Failed())
             outcome = m_capture.StartVideoRecording();
         else if (IsCameraFailure(outcome.failure))
-            m_cameraFailed = outcome.failure != CaptureFailure::NoCamera;
+            m_camera = outcome.failure == CaptureFailure::NoCamera ? CameraState::Missing : CameraState::Failed;
     }
     if (outcome.Failed()) {
+        m_state = RecordingState::Idle;
         m_view.LatchRecord(false);
         if (m_mode == MediaMode::Video)
             m_view.EnableRecord(RecordAvailable());
@@ -111,8 +111,8 @@ void CRecordingControl::StartRecording()
         return;
     }
     if (m_mode == MediaMode::Video)
-        m_cameraFailed = false;
-    m_recording = true;
+        m_camera = CameraState::Running;
+    m_state = RecordingState::Recording;
     SetRecordLED(1);
     m_view.FillList(m_mode);
     m_view.LatchRecord(true);
@@ -137,21 +137,22 @@ void CRecordingControl::GrabPhoto()
 
 void CRecordingControl::StopRecording(AfterStop after)
 {
-    if (!m_recording)
+    if (m_state != RecordingState::Recording)
         return;
-    m_recording = false;
+    m_state = RecordingState::Stopping;
     if (IsAudioMode(m_mode))
         m_capture.StopAudio();
     else
         m_capture.StopVideoRecording();
-    if (after == AfterStop::Close)
-        return;
-    SetRecordLED(0);
-    m_view.LatchRecord(false);
-    if (m_mode == MediaMode::Video && after == AfterStop::FreshPreview) {
-        m_capture.StopPhotoPreview();
-        StartCamera(MediaMode::Video);
+    if (after != AfterStop::Close) {
+        SetRecordLED(0);
+        m_view.LatchRecord(false);
+        if (m_mode == MediaMode::Video && after == AfterStop::FreshPreview) {
+            m_capture.StopPhotoPreview();
+            StartCamera(MediaMode::Video);
+        }
     }
+    m_state = RecordingState::Idle;
 }
 
 void CRecordingControl::Stop()
@@ -222,9 +223,11 @@ void CRecordingControl::StartCamera(MediaMode mode)
     }
     const CaptureOutcome outcome = mode == MediaMode::Video ? m_capture.StartVideoPreview(m_view.PreviewSurface())
                                                             : m_capture.StartPhotoPreview(m_view.PreviewSurface());
-    m_cameraFailed = outcome.Failed() && outcome.failure != CaptureFailure::NoCamera;
     const bool cameraMissing = m_capture.CameraMissing(mode);
-    m_view.EnableRecord(!cameraMissing && !m_cameraFailed);
+    m_camera = !outcome.Failed() ? CameraState::Running
+               : outcome.failure == CaptureFailure::NoCamera || cameraMissing ? CameraState::Missing
+                                                                             : CameraState::Failed;
+    m_view.EnableRecord(!cameraMissing && m_camera != CameraState::Failed);
     if (outcome.Failed())
         TellCameraFailure(outcome);
 }
@@ -274,10 +277,9 @@ void CRecordingControl::ReleaseModeCapture()
 
 void CRecordingControl::OnSessionLock()
 {
+    // Record is refused from here on, also while the mode is being left.
     m_locked = true;
-    m_switching = true;
     LeaveCurrentMode();
-    m_switching = false;
 }
 
 void CRecordingControl::ShutDownCapture()
@@ -296,14 +298,14 @@ void CRecordingControl::OnCaptureStopped(MediaMode source, const CaptureOutcome&
     const bool ours = source == m_mode || (IsAudioMode(source) && IsAudioMode(m_mode));
     if (!ours)
         return;
-    if (m_recording) {
+    if (m_state == RecordingState::Recording) {
         // The capture object has finished the file as far as it got.
-        m_recording = false;
+        m_state = RecordingState::Idle;
         SetRecordLED(0);
         m_view.LatchRecord(false);
         m_view.FillList(m_mode, m_capture.OutputPath(m_mode));
         if (IsCameraFailure(outcome.failure)) {
-            m_cameraFailed = true;
+            m_camera = CameraState::Failed;
             m_cameraTold = true;
             m_view.EnableRecord(false);
         }
@@ -311,7 +313,7 @@ void CRecordingControl::OnCaptureStopped(MediaMode source, const CaptureOutcome&
         return;
     }
     if (IsCameraMode(m_mode) && IsCameraFailure(outcome.failure)) {
-        m_cameraFailed = true;
+        m_camera = CameraState::Failed;
         m_view.EnableRecord(false);
         TellCameraFailure(outcome);
     }

@@ -18,8 +18,16 @@ public:
     CRecordingControl(const CRecordingControl&) = delete;
     CRecordingControl& operator=(const CRecordingControl&) = delete;
 
+    // A recording's course: Starting and Stopping while the capture object does so (Record is
+    // ignored meanwhile), Recording in between.
+    enum class RecordingState { Idle, Starting, Recording, Stopping };
+    // The camera of Video and Photo as the last start left it.
+    enum class CameraState { Unknown, Missing, Failed, Running };
+
     MediaMode Mode() const { return m_mode; }
-    bool IsRecording() const { return m_recording; }
+    bool IsRecording() const { return m_state == RecordingState::Recording; }
+    RecordingState State() const { return m_state; }
+    CameraState Camera() const { return m_camera; }
     // Record may be offered in the current mode: a camera was found and works.
     bool RecordAvailable() const;
 
@@ -65,9 +73,8 @@ private:
     IRecordingView& m_view;
     ICaptureObjects& m_capture;
     MediaMode m_mode = MediaMode::Solo;
-    bool m_recording = false;
-    bool m_switching = false;       // Record or a session lock starts or stops a recording
-    bool m_cameraFailed = false;    // the camera was found but did not run
+    RecordingState m_state = RecordingState::Idle;
+    CameraState m_camera = CameraState::Unknown;
     bool m_cameraTold = false;      // a camera failure was told during this opening
     bool m_locked = false;          // the desktop is locked
 };

@@ -251,3 +251,30 @@ TEST_F(RecordingControlTest, OnALockedDeskNothingStartsUntilTheUnlockRestores)
         control.Record();
     }
 }
+
+TEST_F(RecordingControlTest, TheStatesCanBeReadAtEveryStep)
+{
+    using State = CRecordingControl::RecordingState;
+    using Camera = CRecordingControl::CameraState;
+    EXPECT_EQ(control.State(), State::Idle);
+    EXPECT_EQ(control.Camera(), Camera::Unknown);
+    capture.script["video preview"] = {CaptureFailure::CameraBusy};
+    Fresh(MediaMode::Video);
+    EXPECT_EQ(control.Camera(), Camera::Failed);
+    capture.script["video preview"] = {CaptureFailure::NoCamera};
+    control.EnterMode(MediaMode::Photo);
+    control.EnterMode(MediaMode::Video);
+    EXPECT_EQ(control.Camera(), Camera::Missing);
+    control.EnterMode(MediaMode::Photo);
+    control.EnterMode(MediaMode::Video);
+    EXPECT_EQ(control.Camera(), Camera::Running);
+    control.Record();
+    EXPECT_EQ(control.State(), State::Recording);
+    EXPECT_TRUE(control.IsRecording());
+    control.Record();
+    EXPECT_EQ(control.State(), State::Idle);
+    capture.script["audio"] = {CaptureFailure::NoMicrophone};
+    control.EnterMode(MediaMode::Solo);
+    control.Record();
+    EXPECT_EQ(control.State(), State::Idle) << "a start that failed leaves no recording behind";
+}
