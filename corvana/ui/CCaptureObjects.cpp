@@ -127,6 +127,12 @@ void CCaptureObjects::StopPhotoPreview()
     CPhotoCapture::Instance().StopPreview();
 }
 
+void CCaptureObjects::PauseLivePhoto()
+{
+    if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)
+        control->Pause();
+}
+
 void CCaptureObjects::ResumeLivePhoto()
 {
     if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)

@@ -32,6 +32,9 @@ public:
     bool CameraMissing(MediaMode mode) const override;
     QString OutputPath(MediaMode mode) const override;
 
+    // The live photo picture held still behind a shown photo.
+    void PauseLivePhoto();
+
     // Of the running recording: seconds recorded, and the sound's peak and decaying peak (dB).
     double RecordedSeconds(MediaMode mode) const;
     std::optional<std::pair<double, double>> SoundLevel() const;

@@ -4,6 +4,7 @@
 #include "capture/CaptureEngine.h"
 #include "library/MediaFolders.h"
 #include "res/Bitmaps.h"
+#include "support/CPlayerSteering.h"
 #include "support/CSessionLock.h"
 #include "support/CSessionNotifier.h"
 #include "support/CSettingsStore.h"
@@ -125,7 +126,7 @@ CCorvanaDlg::CCorvanaDlg(QWidget* parent)
     m_session = new CSessionNotifier(this);
     m_capture = std::make_unique<CCaptureObjects>();
     m_recording = std::make_unique<CRecordingControl>(*this, *m_capture);
-    m_playback = std::make_unique<CPlaybackControl>(*this);
+    m_playback = std::make_unique<CPlaybackControl>(static_cast<IPlaybackView&>(*this));
     m_specialKeys = new CSpecialKeys(*this, this);
     // The meter moves at most 30 times a second; the time changes once a second of that.
     m_progressTimer = new QTimer(this);
@@ -289,7 +290,7 @@ void CCorvanaDlg::OnInitDialog()
     m_previewRect = QRect(QPoint(0, 0), m_preview->size());
     m_picture->MeasureOnDevice(m_preview);
     MediaFolders::CreateAll();
-    m_playback->TakeForeground();
+    TakeDialogForeground();
     Button(IDC_PLAY)->SetHeld(CProgramState::PhotoShown == 1);
     CProgramState::photoShownChanged = [this](int shown) { Button(IDC_PLAY)->SetHeld(shown == 1); };
     // Opened on a locked desk (by a second start), it shows its mode but captures nothing.
@@ -581,17 +582,75 @@ void CCorvanaDlg::ResumeSpecialKeys()
 
 bool CCorvanaDlg::PlayerOpen()
 {
-    return m_playback->PlayerRunning();
+    return CPlayerSteering::PlayerRunning();
 }
 
 void CCorvanaDlg::StopPlayer()
 {
-    m_playback->SteerPlayer(CPlaybackControl::StopKeys);
+    CPlayerSteering::SteerPlayer(CPlayerSteering::StopKeys);
 }
 
 void CCorvanaDlg::ClosePlayer()
 {
-    m_playback->ClosePlayerIfRunning();
+    CPlayerSteering::ClosePlayerIfRunning();
+}
+
+int CCorvanaDlg::ListCount() const
+{
+    return m_fileList->GetCount();
+}
+
+int CCorvanaDlg::ListSelection() const
+{
+    return m_fileList->GetCurSel();
+}
+
+void CCorvanaDlg::SelectListItem(int index)
+{
+    m_fileList->SetCurSel(index);
+}
+
+QString CCorvanaDlg::ListText(int index) const
+{
+    return m_fileList->GetText(index);
+}
+
+void CCorvanaDlg::StopRecordingForPlayer()
+{
+    m_recording->StopRecordingForPlayer();
+}
+
+void CCorvanaDlg::ShowPhotoFile(const QString& path)
+{
+    m_picture->Load(path);
+    const QRect target = m_previewRect;
+    CPicture& picture = *m_picture;
+    m_preview->PaintOver([&picture, target](QPainter& painter, const QRect&) { picture.Draw(&painter, target); });
+}
+
+void CCorvanaDlg::PauseLivePicture()
+{
+    m_capture->PauseLivePhoto();
+}
+
+void CCorvanaDlg::ResumeLivePicture()
+{
+    m_capture->ResumeLivePhoto();
+}
+
+bool CCorvanaDlg::PlayerRunning()
+{
+    return CPlayerSteering::PlayerRunning();
+}
+
+void CCorvanaDlg::PlayPausePlayer()
+{
+    CPlayerSteering::SteerPlayer(CPlayerSteering::PlayPauseKeys);
+}
+
+void CCorvanaDlg::OpenInPlayer(const QString& path)
+{
+    CPlayerSteering::Open(path);
 }
 
 void CCorvanaDlg::Tell(const QString& text)
@@ -650,7 +709,7 @@ void CCorvanaDlg::SaveModeAndEnd()
 
 bool CCorvanaDlg::ClosePlayerIfRunning()
 {
-    return m_playback->ClosePlayerIfRunning();
+    return CPlayerSteering::ClosePlayerIfRunning();
 }
 
 void CCorvanaDlg::TakeDialogForeground()

@@ -2,6 +2,7 @@
 #include "support/CKeyboardHook.h"
 #include "support/ISpecialKeyCommands.h"
 #include "support/MediaMode.h"
+#include "ui/IPlaybackView.h"
 #include "ui/IRecordingView.h"
 
 #include <QDialog>
@@ -30,7 +31,7 @@ class CVolumeIndicator;
 
 // The program's one visible window: a borderless, skinned dialog with the preview area, the
 // mode and transport buttons, the volume control and the file list.
-class CCorvanaDlg : public QDialog, public ISpecialKeyCommands, public IRecordingView {
+class CCorvanaDlg : public QDialog, public ISpecialKeyCommands, public IRecordingView, public IPlaybackView {
     Q_OBJECT
 public:
     // Control identifiers; each control's object name is its number.
@@ -66,7 +67,7 @@ public:
     // closes it at once.
     void SetCloseRequested(std::function<bool()> closeRequested) { m_closeRequested = std::move(closeRequested); }
 
-    MediaMode Mode() const;
+    MediaMode Mode() const override;
     CHoverButton* Button(int id) const;
     CHoverButton* ModeButton(MediaMode mode) const;
     CMediaListBox* List() const { return m_fileList; }
@@ -118,6 +119,19 @@ public:
     void StopPlayer() override;
     void ClosePlayer() override;
     void Tell(const QString& text) override;
+
+    // What playback drives.
+    int ListCount() const override;
+    int ListSelection() const override;
+    void SelectListItem(int index) override;
+    QString ListText(int index) const override;
+    void StopRecordingForPlayer() override;
+    void ShowPhotoFile(const QString& path) override;
+    void PauseLivePicture() override;
+    void ResumeLivePicture() override;
+    bool PlayerRunning() override;
+    void PlayPausePlayer() override;
+    void OpenInPlayer(const QString& path) override;
 
 protected:
     void customEvent(QEvent* event) override;

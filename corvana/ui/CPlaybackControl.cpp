@@ -1,123 +1,48 @@
 #include "ui/CPlaybackControl.h"
 
-#include "capture/CPhotoCapture.h"
 #include "library/MediaFolders.h"
-#include "support/CMediaPlayer.h"
-#include "support/DesktopSession.h"
-#include "support/Logging.h"
-#include "ui/CCorvanaDlg.h"
-#include "ui/CMediaListBox.h"
-#include "ui/CPicture.h"
-#include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
-#include "ui/CRecordingControl.h"
-
-#include <QPainter>
+#include "ui/IPlaybackView.h"
 
 namespace corvana {
 
-// By key symbol rather than key position, so that every keyboard layout gives the player these keys.
-const PlayerKeySequence CPlaybackControl::PlayPauseKeys = {
-    {{{"Control_L", false}, {"p", false}, {"p", true}, {"Control_L", true}}}, "ctrl+p"};
-const PlayerKeySequence CPlaybackControl::StopKeys = {
-    {{{"Control_L", false}, {"s", false}, {"s", true}, {"Control_L", true}}}, "ctrl+s"};
-const PlayerKeySequence CPlaybackControl::CloseKeys = {
-    {{{"Alt_L", false}, {"F4", false}, {"F4", true}, {"Alt_L", true}}}, "alt+f4"};
+CPlaybackControl::CPlaybackControl(IPlaybackView& view) : m_view(view) {}
 
-CPlaybackControl::CPlaybackControl(CCorvanaDlg& dialog) : m_dialog(dialog) {}
-
-std::optional<CDesktopWindows::WindowId> CPlaybackControl::FindPlayerWindow() const
+void CPlaybackControl::LaunchPlayer(const QString& name)
 {
-    return CDesktopWindows::FindWindowByClass(CMediaPlayer::kWindowClass);
-}
-
-void CPlaybackControl::SendPlayerKeys(CDesktopWindows::WindowId window, const PlayerKeySequence& keys)
-{
-    // Keys reach whichever window has the focus: they are typed only while the player has it.
-    if (CDesktopWindows::ActivateWindow(window) && CDesktopWindows::SendKeys(window, keys.keys))
-        return;
-    qCDebug(lcUi) << "no keys could be typed into the media player;" << keys.chord << "goes over its socket";
-    if (!CMediaPlayer::PressKeys(keys.chord))
-        qCDebug(lcUi) << "the media player did not take" << keys.chord;
-}
-
-bool CPlaybackControl::PlayerRunning() const
-{
-    return DesktopSession::IsWayland() ? CMediaPlayer::IsRunning() : FindPlayerWindow().has_value();
-}
-
-bool CPlaybackControl::SteerPlayer(const PlayerKeySequence& keys)
-{
-    if (DesktopSession::IsWayland())
-        return CMediaPlayer::PressKeys(keys.chord);
-    const auto player = FindPlayerWindow();
-    if (!player)
-        return false;
-    SendPlayerKeys(*player, keys);
-    return true;
-}
-
-bool CPlaybackControl::ClosePlayerIfRunning()
-{
-    return SteerPlayer(CloseKeys);
-}
-
-void CPlaybackControl::TakeForeground()
-{
-    m_dialog.TakeDialogForeground();
-}
-
-void CPlaybackControl::LaunchPlayer(MediaMode mode, const QString& name)
-{
-    const QString path = MediaFolders::ModeFolder(mode) + name;
-    TakeForeground();
-    CMediaPlayer::Open(path);
+    const QString path = MediaFolders::ModeFolder(m_view.Mode()) + name;
+    m_view.TakeDialogForeground();
+    m_view.OpenInPlayer(path);
 }
 
 void CPlaybackControl::ShowPhoto(const QString& name)
 {
-    CPicture& picture = m_dialog.Picture();
-    picture.Load(MediaFolders::ModeFolder(MediaMode::Photo) + name);
-    const QRect target = m_dialog.PreviewRect();
-    m_dialog.Preview()->PaintOver([&picture, target](QPainter& painter, const QRect&) { picture.Draw(&painter, target); });
-}
-
-void CPlaybackControl::PauseLivePicture()
-{
-    if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)
-        control->Pause();
-}
-
-void CPlaybackControl::ResumeLivePicture()
-{
-    if (CMediaControl* control = CPhotoCapture::Instance().m_pControl)
-        control->Run();
+    m_view.ShowPhotoFile(MediaFolders::ModeFolder(MediaMode::Photo) + name);
 }
 
 void CPlaybackControl::OnPlay()
 {
-    const bool playerRunning = PlayerRunning();
-    CMediaListBox* list = m_dialog.List();
-    const int selection = list->GetCurSel();
-    if (list->GetCount() == 0 || selection < 0)
+    const bool playerRunning = m_view.PlayerRunning();
+    const int selection = m_view.ListSelection();
+    if (m_view.ListCount() == 0 || selection < 0)
         return;
-    const QString name = list->GetText(selection);
+    const QString name = m_view.ListText(selection);
     if (playerRunning) {
-        SteerPlayer(PlayPauseKeys);
+        m_view.PlayPausePlayer();
         return;
     }
-    if (m_dialog.Mode() != MediaMode::Photo) {
-        m_dialog.Recording().StopRecordingForPlayer();
-        LaunchPlayer(m_dialog.Mode(), name);
+    if (m_view.Mode() != MediaMode::Photo) {
+        m_view.StopRecordingForPlayer();
+        LaunchPlayer(name);
         return;
     }
     if (CProgramState::PhotoShown == 1 && CProgramState::ShownPhotoIndex == selection) {
-        ResumeLivePicture();
+        m_view.ResumeLivePicture();
         CProgramState::SetPhotoShown(0);
         return;
     }
     if (CProgramState::PhotoShown == 0)
-        PauseLivePicture();
+        m_view.PauseLivePicture();
     ShowPhoto(name);
     CProgramState::SetPhotoShown(1);
 }
@@ -134,25 +59,24 @@ void CPlaybackControl::OnNext()
 
 void CPlaybackControl::Step(int direction)
 {
-    const bool playerRunning = PlayerRunning();
-    CMediaListBox* list = m_dialog.List();
-    const int count = list->GetCount();
+    const bool playerRunning = m_view.PlayerRunning();
+    const int count = m_view.ListCount();
     if (count == 0)
         return;
-    const int selection = list->GetCurSel();
+    const int selection = m_view.ListSelection();
     int next;
     if (direction < 0)
         next = selection <= 0 ? count - 1 : selection - 1;
     else
         next = selection >= count - 1 ? 0 : selection + 1;
-    list->SetCurSel(next);
-    const QString name = list->GetText(next);
+    m_view.SelectListItem(next);
+    const QString name = m_view.ListText(next);
     if (playerRunning) {
-        if (m_dialog.Mode() != MediaMode::Photo)
-            LaunchPlayer(m_dialog.Mode(), name);
+        if (m_view.Mode() != MediaMode::Photo)
+            LaunchPlayer(name);
         return;
     }
-    if (m_dialog.Mode() == MediaMode::Photo && CProgramState::PhotoShown == 1) {
+    if (m_view.Mode() == MediaMode::Photo && CProgramState::PhotoShown == 1) {
         ShowPhoto(name);
         CProgramState::ShownPhotoIndex = next;
     }
@@ -160,18 +84,17 @@ void CPlaybackControl::Step(int direction)
 
 void CPlaybackControl::OnListDoubleClick()
 {
-    CMediaListBox* list = m_dialog.List();
-    const int selection = list->GetCurSel();
-    if (list->GetCount() == 0 || selection < 0)
+    const int selection = m_view.ListSelection();
+    if (m_view.ListCount() == 0 || selection < 0)
         return;
-    const QString name = list->GetText(selection);
-    if (m_dialog.Mode() != MediaMode::Photo) {
-        m_dialog.Recording().StopRecordingForPlayer();
-        LaunchPlayer(m_dialog.Mode(), name);
+    const QString name = m_view.ListText(selection);
+    if (m_view.Mode() != MediaMode::Photo) {
+        m_view.StopRecordingForPlayer();
+        LaunchPlayer(name);
         return;
     }
     if (CProgramState::PhotoShown == 0)
-        PauseLivePicture();
+        m_view.PauseLivePicture();
     ShowPhoto(name);
     CProgramState::SetPhotoShown(1);
     CProgramState::ShownPhotoIndex = selection;
