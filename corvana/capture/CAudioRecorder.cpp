@@ -74,12 +74,10 @@ HRESULT CAudioRecorder::SetOutputAndRender(const QString& folderName)
 {
     if (!m_pGraph)
         return E_POINTER;
-    if (!RequiredElements::Check(RecordingPipeline::AudioElements()))
-        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
-                    RequiredElements::MissingPackages(RecordingPipeline::AudioElements()).join(QLatin1Char(' ')));
+    if (!RequiredElements::Require(RecordingPipeline::AudioElements(), m_failure))
+        return E_NOINTERFACE;
     const QString folder = MediaFolders::MediaRoot() + folderName;
-    QDir().mkpath(folder);
-    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
+    if (!MediaFolders::MakeWritable(folder))
         return m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wma"), folderName);
     if (m_path.isEmpty())

@@ -126,8 +126,8 @@ HRESULT CCaptureGraph::GetInterfaces()
     if (m_pGraph)
         return E_FAIL;
     GstRuntime::Ensure();
-    if (!RequiredElements::Check(PreviewElements()))
-        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(PreviewElements()).join(QLatin1Char(' ')));
+    if (!RequiredElements::Require(PreviewElements(), m_failure))
+        return E_NOINTERFACE;
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("webcam"));
     if (!m_pGraph) {
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
@@ -178,7 +178,7 @@ HRESULT CCaptureGraph::AddCaptureMonikerToGraph()
     }
     // The recording is 640x480: take that straight from the camera when it offers it, in either form.
     const CameraFormat format = CameraFormat::Choose(m_videoDevice ? m_videoDevice->caps : QString(), QSize(kRecordWidth, kRecordHeight));
-    if (!RequiredElements::Check(format.Elements()))
+    if (!RequiredElements::Require(format.Elements(), m_failure))
         return E_NOINTERFACE;
     ElementHandle tee = ElementHandle::Adopt(gst_element_factory_make("tee", nullptr));
     ElementHandle feedQueue = ElementHandle::Adopt(gst_element_factory_make("queue", nullptr));
@@ -232,9 +232,8 @@ HRESULT CCaptureGraph::StartRecording()
     // A graph without its camera keeps the reason the preview gave.
     if (m_pTee)
         m_failure = {};
-    if (!RequiredElements::Check(RecordingPipeline::VideoElements()))
-        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec,
-                    RequiredElements::MissingPackages(RecordingPipeline::VideoElements()).join(QLatin1Char(' ')));
+    if (!RequiredElements::Require(RecordingPipeline::VideoElements(), m_failure))
+        return E_NOINTERFACE;
     if (!m_pAudioDevice && m_audioDevice)
         m_pAudioDevice = m_audioDevice->Bind();
     // Without the tee the camera never made it into the graph (no USB webcam, or a failed build).
@@ -248,8 +247,7 @@ HRESULT CCaptureGraph::StartRecording()
     }
     auto writer = std::make_shared<RecordingPipeline>();
     const QString folder = MediaFolders::ModeFolder(MediaMode::Video);
-    QDir().mkpath(folder);
-    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable())
+    if (!MediaFolders::MakeWritable(folder))
         return m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
     m_path = MakeTimestampedPath(QStringLiteral("wmv"), MediaFolders::SubfolderName(MediaMode::Video));
     const HRESULT output = m_path.isEmpty() ? E_FAIL : writer->SetOutput(m_path);

@@ -76,8 +76,8 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     m_failure = {};
     GstRuntime::Ensure();
     const QStringList elements{QStringLiteral("queue"), QStringLiteral("videoconvertscale"), QStringLiteral("appsink")};
-    if (!RequiredElements::Check(elements))
-        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(elements).join(QLatin1Char(' ')));
+    if (!RequiredElements::Require(elements, m_failure))
+        return E_NOINTERFACE;
     m_pGraph = ElementHandle::Adopt(gst_pipeline_new("photo"));
     if (!m_pGraph)
         return m_failure.Fail(E_FAIL, CaptureFailure::Other);
@@ -94,8 +94,8 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
         return m_failure.Fail(E_FAIL, CaptureFailure::Other);
     m_pSource = source;
     const CameraFormat format = CameraFormat::Choose(caps, width > 0 && height > 0 ? QSize(width, height) : QSize());
-    if (!RequiredElements::Check(format.Elements()))
-        return m_failure.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, RequiredElements::MissingPackages(format.Elements()).join(QLatin1Char(' ')));
+    if (!RequiredElements::Require(format.Elements(), m_failure))
+        return E_NOINTERFACE;
     GstBin* bin = GST_BIN(m_pGraph.get());
     if (!AddToBin(m_pGraph.get(), m_pSource) || !AddToBin(m_pGraph.get(), m_pWindowless->Branch()))
         return m_failure.Fail(E_FAIL, CaptureFailure::Other);
@@ -198,8 +198,7 @@ void CPhotoCapture::GrabPhoto()
     }
     m_failure = {};
     const QString folder = MediaFolders::ModeFolder(MediaMode::Photo);
-    QDir().mkpath(folder);
-    if (!QFileInfo(folder).isDir() || !QFileInfo(folder).isWritable()) {
+    if (!MediaFolders::MakeWritable(folder)) {
         m_failure.Fail(E_FAIL, CaptureFailure::FolderNotWritable, folder);
         return;
     }

@@ -73,4 +73,12 @@ bool RequiredElements::Check(const QStringList& factories)
     return false;
 }
 
+bool RequiredElements::Require(const QStringList& factories, CaptureOutcome& outcome)
+{
+    if (Check(factories))
+        return true;
+    outcome.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, MissingPackages(factories).join(QLatin1Char(' ')));
+    return false;
+}
+
 } // namespace corvana

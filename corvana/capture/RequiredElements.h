@@ -1,4 +1,6 @@
 #pragma once
+#include "capture/CaptureFailure.h"
+
 #include <QStringList>
 
 namespace corvana {
@@ -13,6 +15,9 @@ public:
     static QString PackageFor(const QString& factory);
     // The Debian packages that would provide the missing ones of the elements.
     static QStringList MissingPackages(const QStringList& factories);
+    // The one check a capture makes before building: false when an element is missing, with the
+    // outcome noted as a missing codec naming the packages to install.
+    static bool Require(const QStringList& factories, CaptureOutcome& outcome);
 };
 
 } // namespace corvana

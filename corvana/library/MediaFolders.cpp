@@ -1,6 +1,7 @@
 #include "library/MediaFolders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -145,6 +146,13 @@ QString MakeTimestampedPath(const QString& extension, const QString& subfolder)
 {
     const QString stem = MakeTimestampedStem(MediaFolders::MediaRoot() + subfolder + QLatin1Char('/'), {extension});
     return stem.isEmpty() ? QString() : stem + QLatin1Char('.') + extension;
+}
+
+bool MediaFolders::MakeWritable(const QString& folder)
+{
+    QDir().mkpath(folder);
+    const QFileInfo info(folder);
+    return info.isDir() && info.isWritable();
 }
 
 } // namespace corvana

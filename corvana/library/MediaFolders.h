@@ -22,6 +22,8 @@ public:
 
     // Creates the root and then the Solo, Conference, Video and Photo folders; failures ignored.
     static void CreateAll();
+    // Makes the folder where it is missing; whether it is a folder that can be written to.
+    static bool MakeWritable(const QString& folder);
 };
 
 using TimestampClock = std::function<QDateTime()>;
