@@ -16,6 +16,9 @@ pkgs=(
   mpv ffmpeg mediainfo socat psmisc procps lsof bc
   fonts-dejavu-core
   desktop-file-utils appstream dpkg-dev file groff-base
+  # The Debian package: its build tools (the rest of debian/control's Build-Depends is above) and
+  # its checker.
+  debhelper fakeroot pkgconf lintian
   qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   libpulse-dev
   # The desktops users run, for the tests that prove Corvana there: PipeWire for sound and

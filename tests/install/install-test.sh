@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs Corvana into a temporary prefix, moves the tree elsewhere and checks the moved copy:
-# its command line without a display, its libraries and data, the desktop entries, the metainfo,
-# the icons and the man page.
-# Usage: install-test.sh <build folder> <desktop id> <version> [cmake]
+# its command line without a display, its private libraries and data, the desktop entries, the
+# metainfo, the icons, the man page, and the machine settings that give the About box its version.
+# Usage: install-test.sh <build folder> <desktop id> <version> <private library folder>
+#                        <installed_version_test> [cmake]
 set -euo pipefail
-build=$1 id=$2 version=$3 cmake=${4:-cmake}
+build=$1 id=$2 version=$3 private=$4 about_test=$5 cmake=${6:-cmake}
 . "$(dirname "$0")/check.sh"
 
 "$cmake" --install "$build" --prefix "$work/installed" >/dev/null
@@ -19,11 +20,13 @@ mkdir -m 700 "$runtime" "$work/home"
 run() { env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$runtime" VESKOLIB_JOURNAL="$journal" "$bin" "$@"; }
 untouched() { [ -z "$(ls -A "$runtime")" ] && [ ! -e "$journal" ]; }
 
-# Libraries come from the moved tree, through an RPATH relative to the binary.
+# Libraries come from the moved tree's private folder, through a run path relative to the binary;
+# none is left on the public library path.
 libs=$(env -i "$(command -v ldd)" "$bin")
-check "libquillon from the moved tree" grep -q "libquillon.so.1 => $root/bin/../lib" <<<"$libs"
-check "libveskolib from the moved tree" grep -q "libveskolib.so => $root/" <<<"$libs"
-check "no RPATH into the build folder" bash -c "! readelf -d '$bin' '$root'/lib/libquillon.so.1 | grep -F '$build'"
+check "libquillon from the moved tree's $private" grep -q "libquillon.so.1 => $root/bin/../$private/libquillon.so.1 " <<<"$libs"
+check "libveskolib from the moved tree's $private" grep -qE "libveskolib.so => $root/(bin/\.\./)?$private/libveskolib.so " <<<"$libs"
+check "no library on the public library path" test -z "$(find "$root/$(dirname "$private")" -maxdepth 1 -name 'lib*.so*')"
+check "no RPATH into the build folder" bash -c "! readelf -d '$bin' '$root/$private/libquillon.so.1' | grep -F '$build'"
 check "player key bindings beside the binary" test -f "$root/bin/../share/corvana/mpv-input.conf"
 check "German catalogue beside the binary" test -f "$root/bin/../share/corvana/translations/corvana_de.qm"
 
@@ -62,6 +65,9 @@ for size in 16 22 24 32 48 64 128 256; do
   icon=$root/share/icons/hicolor/${size}x${size}/apps/$id.png
   check "icon ${size}x${size}" grep -q "PNG image data, $size x $size," <<<"$(file "$icon")"
 done
+conf=$root/etc/xdg/Tessaly/Corvana.conf
+check "machine settings name version $version" test "$(cat "$conf" 2>/dev/null)" = "$(printf '[General]\nVersion=%s' "$version")"
+check "the About box shows version $version" env XDG_CONFIG_DIRS="$root/etc/xdg" "$about_test"
 check "man page formats without warnings" test -z "$(groff -man -ww -z "$root/share/man/man1/corvana.1" 2>&1)"
 
 [ "$failures" -eq 0 ] || { echo "$failures checks of the installed tree failed" >&2; exit 1; }
