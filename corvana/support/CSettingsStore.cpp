@@ -82,10 +82,16 @@ QString CSettingsStore::UserFile()
 
 QString CSettingsStore::MachineFile()
 {
-    QString first = qEnvironmentVariable("XDG_CONFIG_DIRS").section(QLatin1Char(':'), 0, 0);
-    if (first.isEmpty())
-        first = QStringLiteral("/etc/xdg");
-    return first + QStringLiteral("/Tessaly/Corvana.conf");
+    // Desktops put their own folders ahead of /etc/xdg (Plasma's kdedefaults, Ubuntu's session
+    // folders): the first folder that holds the file is the machine's.
+    QStringList folders = qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (folders.isEmpty())
+        folders << QStringLiteral("/etc/xdg");
+    const QString name = QStringLiteral("/Tessaly/Corvana.conf");
+    for (const QString& folder : folders)
+        if (QFileInfo::exists(folder + name))
+            return folder + name;
+    return folders.first() + name;
 }
 
 int CSettingsStore::LoadModeState()

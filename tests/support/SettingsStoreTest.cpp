@@ -58,6 +58,13 @@ TEST_F(SettingsStoreTest, MachineValuesComeFromTheFirstConfigurationFolderVersio
     // Counted in bytes: 128 two-byte characters are 256 bytes.
     env.SetMachineSettings("[General]\nVersion=" + QString(128, QChar(0xE9)).toUtf8() + "\n");
     EXPECT_EQ(CSettingsStore::LoadVersion(), QString());
+
+    // A desktop's own folders ahead of the one that holds the file, as Plasma and Ubuntu have them.
+    env.SetMachineSettings("[General]\nVersion=2.5\n");
+    const QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    TestEnvironment::Set("XDG_CONFIG_DIRS", env.Root() + QStringLiteral("/kdedefaults::") + dirs);
+    EXPECT_EQ(CSettingsStore::LoadVersion(), QStringLiteral("2.5"));
+    TestEnvironment::Set("XDG_CONFIG_DIRS", dirs);
 }
 
 TEST_F(SettingsStoreTest, SaveKeepsOtherValuesBrokenEmptyOrUnreadableStoresReadAsMissingAndAreNeverRewritten)
