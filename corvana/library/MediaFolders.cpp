@@ -1,11 +1,13 @@
 #include "library/MediaFolders.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -153,6 +155,23 @@ bool MediaFolders::MakeWritable(const QString& folder)
     QDir().mkpath(folder);
     const QFileInfo info(folder);
     return info.isDir() && info.isWritable();
+}
+
+QStringList MediaFolders::RemoveGrabIntermediates()
+{
+    // The grab names its bitmaps YYMMDD-hhmmss[_N].bmp; nothing else in the folder is ours.
+    static const QRegularExpression ours(QStringLiteral("^\\d{6}-\\d{6}(_\\d+)?\\.bmp$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QString folder = ModeFolder(MediaMode::Photo);
+    QStringList failures;
+    const QStringList names = QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        if (::unlink(QFile::encodeName(folder + name).constData()) != 0 && errno != ENOENT)
+            failures << folder + name + QStringLiteral("\n") + QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return failures;
 }
 
 } // namespace corvana

@@ -24,6 +24,9 @@ public:
     static void CreateAll();
     // Makes the folder where it is missing; whether it is a folder that can be written to.
     static bool MakeWritable(const QString& folder);
+    // Removes the intermediate bitmaps of grabs from the Photo folder; a user's own ".bmp" files
+    // there stay. Each bitmap that could not be removed, as its path and the system's reason.
+    static QStringList RemoveGrabIntermediates();
 };
 
 using TimestampClock = std::function<QDateTime()>;

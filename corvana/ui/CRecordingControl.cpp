@@ -3,19 +3,12 @@
 #include "library/MediaFolders.h"
 #include "quillon.h"
 #include "support/Logging.h"
-#include "support/MessageBox.h"
 #include "ui/CProgramState.h"
 #include "ui/ICaptureObjects.h"
 #include "ui/IRecordingView.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace corvana {
 
@@ -127,7 +120,8 @@ void CRecordingControl::GrabPhoto()
     m_view.LatchRecord(true);
     SetRecordLED(1);
     const CaptureOutcome outcome = m_capture.GrabPhoto();
-    RemoveGrabIntermediates();
+    for (const QString& failure : MediaFolders::RemoveGrabIntermediates())
+        m_view.Tell(failure);
     m_view.LatchRecord(false);
     SetRecordLED(0);
     m_view.FillList(MediaMode::Photo);
@@ -384,22 +378,5 @@ QString CRecordingControl::FailureText(const CaptureOutcome& outcome, MediaMode 
                           : QCoreApplication::translate("CRecordingControl", "The recording could not be started.");
 }
 
-void CRecordingControl::RemoveGrabIntermediates()
-{
-    // The grab names its bitmaps YYMMDD-hhmmss[_N].bmp; nothing else in the folder is ours.
-    static const QRegularExpression ours(QStringLiteral("^\\d{6}-\\d{6}(_\\d+)?\\.bmp$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QString folder = MediaFolders::ModeFolder(MediaMode::Photo);
-    const QStringList names =
-        QDir(folder).entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (!ours.match(name).hasMatch())
-            continue;
-        const QByteArray path = QFile::encodeName(folder + name);
-        if (::unlink(path.constData()) != 0 && errno != ENOENT)
-            ShowMessageBox(nullptr, folder + name + QStringLiteral("\n") + QString::fromLocal8Bit(std::strerror(errno)),
-                           QMessageBox::Critical);
-    }
-}
 
 } // namespace corvana

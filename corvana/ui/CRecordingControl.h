@@ -47,9 +47,6 @@ public:
     // Before the media player starts: a running recording of the mode stops.
     void StopRecordingForPlayer();
 
-    // Removes the intermediate bitmaps of earlier grabs from the Photo folder; a user's own
-    // ".bmp" files there stay.
-    static void RemoveGrabIntermediates();
     // The message for a failure, in plain words.
     static QString FailureText(const CaptureOutcome& outcome, MediaMode mode, bool whileRecording);
 
