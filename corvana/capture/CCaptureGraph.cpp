@@ -8,6 +8,7 @@
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
+#include "capture/LiveStart.h"
 #include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RecordingPipeline.h"
@@ -26,7 +27,6 @@ namespace corvana {
 
 namespace {
 
-constexpr GstClockTime kPreviewStartWait = 2 * GST_SECOND;
 constexpr int kRecordWidth = 640;
 constexpr int kRecordHeight = 480;
 
@@ -101,18 +101,9 @@ HRESULT CCaptureGraph::BuildPreviewGraph()
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't initialize video window!");
         return hr;
     }
-    gst_element_set_state(m_pGraph.get(), GST_STATE_PLAYING);
-    // A live source never completes; what is worth waiting for is the pipeline playing.
-    GstState state = GST_STATE_NULL;
-    if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
-        || state != GST_STATE_PLAYING) {
+    if (const CaptureFailure failure = LiveStart::Run(m_pGraph.get(), m_hwndOwner); failure != CaptureFailure::None) {
         CORVANA_DEBUG_LINE(lcCapture, "Couldn't run the graph!");
-        const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pGraph.get(), GST_STATE_PLAYING);
-        gst_element_set_state(m_pGraph.get(), GST_STATE_NULL);
-        if (m_hwndOwner)
-            m_hwndOwner->ShowPlaceholder();
-        return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy,
-                    VideoDeviceName());
+        return m_failure.Fail(E_FAIL, failure, VideoDeviceName());
     }
     m_cameraWatch = std::make_unique<SourceWatchdog>(m_pSource.get(), [this] {
         CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("webcam graph: the camera stopped delivering"));

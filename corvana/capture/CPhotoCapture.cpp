@@ -8,6 +8,7 @@
 #include "capture/DiscoveryRules.h"
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
+#include "capture/LiveStart.h"
 #include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RequiredElements.h"
@@ -27,12 +28,6 @@
 #include <cstring>
 
 namespace corvana {
-
-namespace {
-
-constexpr GstClockTime kPreviewStartWait = 2 * GST_SECOND;
-
-} // namespace
 
 CPhotoCapture& CPhotoCapture::Instance()
 {
@@ -107,14 +102,9 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
     m_pControl = m_control.get();
     m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { OnGraphMessage(message); });
     m_pControl->Run();
-    GstState state = GST_STATE_NULL;
-    if (gst_element_get_state(m_pGraph.get(), &state, nullptr, kPreviewStartWait) == GST_STATE_CHANGE_FAILURE
-        || state != GST_STATE_PLAYING) {
-        const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pGraph.get(), GST_STATE_PLAYING);
+    if (const CaptureFailure failure = LiveStart::Run(m_pGraph.get(), m_window); failure != CaptureFailure::None) {
         m_pControl->Stop();
-        if (m_window)
-            m_window->ShowPlaceholder();
-        return m_failure.Fail(E_FAIL, error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy);
+        return m_failure.Fail(E_FAIL, failure);
     }
     m_cameraWatch = std::make_unique<SourceWatchdog>(m_pSource.get(), [this] {
         CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("photo graph: the camera stopped delivering"));
