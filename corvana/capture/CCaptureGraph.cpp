@@ -124,7 +124,7 @@ HRESULT CCaptureGraph::GetInterfaces()
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
         return E_NOINTERFACE;
     }
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { OnGraphMessage(message); });
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { return OnGraphMessage(message); });
     return S_OK;
 }
 
@@ -293,12 +293,13 @@ void CCaptureGraph::OnRecordingError(CaptureFailure failure)
         m_onFailure(failure);
 }
 
-void CCaptureGraph::OnGraphMessage(GstMessage* message)
+bool CCaptureGraph::OnGraphMessage(GstMessage* message)
 {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
-        return;
+        return false;
     PipelineDiagnostics::LogError(QStringLiteral("webcam graph"), message);
     LoseCamera();
+    return true;
 }
 
 void CCaptureGraph::LoseCamera()

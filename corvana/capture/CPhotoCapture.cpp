@@ -100,7 +100,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
     m_pControl = m_control.get();
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { OnGraphMessage(message); });
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { return OnGraphMessage(message); });
     m_pControl->Run();
     if (const CaptureFailure failure = LiveStart::Run(m_pGraph.get(), m_window); failure != CaptureFailure::None) {
         m_pControl->Stop();
@@ -132,12 +132,13 @@ void CPhotoCapture::StopPreview()
     m_window = nullptr;
 }
 
-void CPhotoCapture::OnGraphMessage(GstMessage* message)
+bool CPhotoCapture::OnGraphMessage(GstMessage* message)
 {
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
-        return;
+        return false;
     PipelineDiagnostics::LogError(QStringLiteral("photo graph"), message);
     LoseCamera();
+    return true;
 }
 
 void CPhotoCapture::LoseCamera()

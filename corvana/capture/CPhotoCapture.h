@@ -52,7 +52,7 @@ public:
 private:
     CPhotoCapture();
     bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
-    void OnGraphMessage(GstMessage* message);
+    bool OnGraphMessage(GstMessage* message);
     void LoseCamera();
 
     ElementHandle m_pGraph;

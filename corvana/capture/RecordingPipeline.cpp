@@ -326,7 +326,7 @@ HRESULT RecordingPipeline::Start(ErrorHandler onError)
     if (m_running)
         return S_FALSE;
     m_onError = std::move(onError);
-    m_watch = std::make_unique<BusWatch>(m_pipeline.get(), [this](GstMessage* message) { OnMessage(message); });
+    m_watch = std::make_unique<BusWatch>(m_pipeline.get(), [this](GstMessage* message) { return OnMessage(message); });
     if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         m_watch.reset();
         const GstMessagePtr error = PipelineDiagnostics::StateChangeFailed(m_pipeline.get(), GST_STATE_PLAYING);
@@ -408,50 +408,62 @@ CaptureFailure RecordingPipeline::Meaning(GstMessage* error, bool running) const
 
 void RecordingPipeline::Finish(bool drain)
 {
-    {
-        std::lock_guard lock(m_feedMutex);
-        m_feedOpen = false;
-        // The picture lasts until the moment of the stop, like the sound: the newest frame is
-        // repeated up to it, then the frames already handed over are written out.
-        if (drain && m_videoSource) {
-            if (m_lastFrame)
-                PushFrame(m_lastFrame, RunningTimeOf(m_pipeline.get()));
-            gst_app_src_end_of_stream(GST_APP_SRC(m_videoSource.get()));
-        }
-        gst_buffer_replace(&m_lastFrame, nullptr);
-    }
+    CloseFeed(drain);
     m_running = false;
     m_watch.reset();
     m_microphoneWatch.reset();
-    if (drain && m_audio.queue) {
-        // Right behind the microphone, so the sound already taken is converted and written too.
-        PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(m_audioSource.get(), "src"));
-        PadHandle next = PadHandle::Adopt(out ? gst_pad_get_peer(out.get()) : nullptr);
-        if (next)
-            gst_pad_send_event(next.get(), gst_event_new_eos());
-    }
-    BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
-    const auto deadline = std::chrono::steady_clock::now() + kFinishWait;
     bool finished = false;
-    while (drain && !finished) {
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        GstMessagePtr message(gst_bus_timed_pop_filtered(bus.get(), static_cast<GstClockTime>(left.count()),
-                                                         static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
-        if (!message)
-            break;
-        if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
-            finished = true;
-            continue;
-        }
-        // A failing source reports more than once; only a failing writer ends the wait early.
-        if (FromWriter(message.get()))
-            break;
+    if (drain) {
+        SendEndOfStream();
+        finished = WaitForEnd();
     }
-    if (drain && !finished)
+    CloseAndSync(finished);
+}
+
+// The picture lasts until the moment of the stop, like the sound: the newest frame is repeated up
+// to it, then the frames already handed over are written out.
+void RecordingPipeline::CloseFeed(bool drain)
+{
+    std::lock_guard lock(m_feedMutex);
+    m_feedOpen = false;
+    if (drain && m_videoSource) {
+        if (m_lastFrame)
+            PushFrame(m_lastFrame, RunningTimeOf(m_pipeline.get()));
+        gst_app_src_end_of_stream(GST_APP_SRC(m_videoSource.get()));
+    }
+    gst_buffer_replace(&m_lastFrame, nullptr);
+}
+
+void RecordingPipeline::SendEndOfStream()
+{
+    if (!m_audio.queue)
+        return;
+    // Right behind the microphone, so the sound already taken is converted and written too.
+    PadHandle out = PadHandle::Adopt(gst_element_get_static_pad(m_audioSource.get(), "src"));
+    PadHandle next = PadHandle::Adopt(out ? gst_pad_get_peer(out.get()) : nullptr);
+    if (next)
+        gst_pad_send_event(next.get(), gst_event_new_eos());
+}
+
+bool RecordingPipeline::WaitForEnd()
+{
+    bool finished = false;
+    BusWatch::WaitFor(m_pipeline.get(), static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR),
+                      std::chrono::steady_clock::now() + kFinishWait, [&](GstMessage* message) {
+                          if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
+                              return finished = true;
+                          // A failing source reports more than once; only a failing writer ends the wait.
+                          return FromWriter(message);
+                      });
+    if (!finished)
         CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("recording was not finalised: %1").arg(m_path));
+    return finished;
+}
+
+void RecordingPipeline::CloseAndSync(bool finished)
+{
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    BusHandle bus = BusHandle::Adopt(gst_element_get_bus(m_pipeline.get()));
     gst_bus_set_flushing(bus.get(), TRUE);
     gst_bus_set_flushing(bus.get(), FALSE);
     Settle(finished);
@@ -471,20 +483,19 @@ void RecordingPipeline::Settle(bool finished)
     UnfinishedRecordings::End(m_path);
 }
 
-void RecordingPipeline::OnMessage(GstMessage* message)
+bool RecordingPipeline::OnMessage(GstMessage* message)
 {
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
-        TakeLevel(gst_message_get_structure(message));
-        return;
-    }
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT)
+        return TakeLevel(gst_message_get_structure(message));
     if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR || !m_running)
-        return;
+        return false;
     PipelineDiagnostics::LogError(QStringLiteral("recording"), message);
     ErrorHandler handler = m_onError;
     const CaptureFailure failure = Meaning(message, true);
     Finish(!FromWriter(message));  // destroys the watch that called us; touch nothing of it from here on
     if (handler)
         handler(failure);
+    return true;
 }
 
 void RecordingPipeline::OnMicrophoneStalled()
@@ -499,10 +510,10 @@ void RecordingPipeline::OnMicrophoneStalled()
 }
 
 // The loudest channel's peak and decaying peak, in dB below full scale.
-void RecordingPipeline::TakeLevel(const GstStructure* structure)
+bool RecordingPipeline::TakeLevel(const GstStructure* structure)
 {
     if (!structure || !gst_structure_has_name(structure, "level"))
-        return;
+        return false;
     // The level element still gives its channels as a GValueArray.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     const auto loudestOf = [structure](const char* field) {
@@ -517,6 +528,7 @@ void RecordingPipeline::TakeLevel(const GstStructure* structure)
     };
     G_GNUC_END_IGNORE_DEPRECATIONS
     m_level = std::pair(loudestOf("peak"), loudestOf("decay"));
+    return true;
 }
 
 GstPadProbeReturn RecordingPipeline::OnAudioBuffer(GstPad*, GstPadProbeInfo* info, gpointer self)

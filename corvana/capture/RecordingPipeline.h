@@ -85,14 +85,20 @@ private:
     static std::vector<ElementHandle> AudioEncoding();
     static std::vector<ElementHandle> VideoEncoding();
     bool Complete(Branch& branch, std::vector<ElementHandle> encoding, GstPadProbeCallback onEncoded);
-    void OnMessage(GstMessage* message);
-    void TakeLevel(const GstStructure* structure);
+    bool OnMessage(GstMessage* message);
+    bool TakeLevel(const GstStructure* structure);
     // A microphone that stops delivering without an error is as lost as one that fails.
     void OnMicrophoneStalled();
     static GstPadProbeReturn OnAudioBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer self);
-    // drain: send end-of-stream and wait for it to leave the muxer; pointless once the writer
-    // itself has failed.
+    // The one way a recording ends. drain: send end-of-stream and wait for it to leave the muxer;
+    // pointless once the writer itself has failed.
     void Finish(bool drain);
+    void CloseFeed(bool drain);
+    void SendEndOfStream();
+    // Whether the end of the stream left the muxer within kFinishWait.
+    bool WaitForEnd();
+    // Stops the pipeline, then syncs the file and settles it as finished or not.
+    void CloseAndSync(bool finished);
     bool FromWriter(GstMessage* message) const;
     CaptureFailure Meaning(GstMessage* error, bool running) const;
     void PushFrame(GstBuffer* original, GstClockTime at);
