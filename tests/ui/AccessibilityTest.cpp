@@ -9,7 +9,6 @@
 #include "res/Bitmaps.h"
 #include "res/ButtonArt.h"
 #include "res/Glyphs.h"
-#include "res/SkinArt.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CHoverButton.h"
 #include "ui/CMediaListBox.h"
@@ -151,23 +150,6 @@ TEST(AccessibilityTest, PaintedCaptionsFollowTheLanguageAndFitTheirButtons)
         ASSERT_GE(right, left) << "no caption painted";
         EXPECT_GE(left, 2);
         EXPECT_LE(right, shown.width() - 3);
-    }
-    // The skin's captions under the mode buttons fit their column beside the list.
-    for (const char* mode : {"Solo", "Conference", "Video", "Photo"}) {
-        const QString caption = QCoreApplication::translate("Artwork", mode);
-        EXPECT_EQ(caption == QLatin1String(mode), !german || mode == QLatin1String("Solo") || mode == QLatin1String("Video")) << mode;
-        QImage image(200, 40, QImage::Format_RGB32);
-        image.fill(Qt::black);
-        QPainter p(&image);
-        SkinArt::Caption(p, QRectF(80, 0, 40, 20), caption);
-        p.end();
-        int left = image.width(), right = -1;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if (image.pixel(x, y) != qRgb(0, 0, 0))
-                    left = std::min(left, x), right = std::max(right, x);
-        EXPECT_GE(left, 80 - 12) << mode;
-        EXPECT_LE(right, 120 + 12) << mode;
     }
 }
 

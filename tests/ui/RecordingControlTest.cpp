@@ -261,11 +261,9 @@ TEST_F(RecordingControlTest, TheStatesCanBeReadAtEveryStep)
     capture.script["video preview"] = {CaptureFailure::CameraBusy};
     Fresh(MediaMode::Video);
     EXPECT_EQ(control.Camera(), Camera::Failed);
-    capture.script["video preview"] = {CaptureFailure::NoCamera};
+    capture.script["photo preview"] = {CaptureFailure::NoCamera};
     control.EnterMode(MediaMode::Photo);
-    control.EnterMode(MediaMode::Video);
     EXPECT_EQ(control.Camera(), Camera::Missing);
-    control.EnterMode(MediaMode::Photo);
     control.EnterMode(MediaMode::Video);
     EXPECT_EQ(control.Camera(), Camera::Running);
     control.Record();
