@@ -2,7 +2,6 @@
 
 #include "capture/AlsaInputLine.h"
 #include "capture/CameraFormat.h"
-#include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
 #include "capture/DeviceState.h"
 #include "capture/DiscoveryRules.h"
@@ -17,7 +16,6 @@
 #include "library/MediaFolders.h"
 #include "support/Logging.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -139,14 +137,11 @@ HRESULT CCaptureGraph::FindCaptureDevices()
     const DiscoveryRules::WebcamChoice choice = DiscoveryRules::ChooseWebcamDevices(*video, *audio);
     if (choice.noVideoDevice) {
         m_nDeviceState = DeviceState::NoCamera;
-        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No video capture device was detected."));
-        return m_failure.Fail(E_FAIL, CaptureFailure::NoCamera);
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoVideoDevice);
     }
     m_nDeviceState = DeviceState::CameraFound;
-    if (choice.noAudioDevice) {
-        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No Audio capture device was detected."));
-        return m_failure.Fail(E_FAIL, CaptureFailure::NoMicrophone);
-    }
+    if (choice.noAudioDevice)
+        return m_failure.Fail(E_FAIL, CaptureFailure::NoAudioDevice);
     m_nVideoDevices = choice.videoDevices;
     m_nAnalogDevices = choice.analogDevices;
     if (choice.video.element) {

@@ -1,7 +1,6 @@
 #include "capture/CPhotoCapture.h"
 
 #include "capture/CameraFormat.h"
-#include "capture/CaptureNotifier.h"
 #include "capture/DeviceList.h"
 #include "capture/DeviceState.h"
 #include "capture/DibFile.h"
@@ -17,7 +16,6 @@
 #include "library/SyncedFile.h"
 #include "support/Logging.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,7 +49,7 @@ bool CPhotoCapture::FindCaptureDevice(int index, ElementHandle& filter, QString&
         index);
     if (choice.noVideoDevice) {
         m_nDeviceState = DeviceState::NoCamera;
-        CaptureNotifier::Tell(QCoreApplication::translate("Capture", "No video capture device was detected."));
+        m_failure.Fail(E_FAIL, CaptureFailure::NoVideoDevice);
         return false;
     }
     if (!choice.found)

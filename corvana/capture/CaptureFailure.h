@@ -3,6 +3,7 @@
 #include "capture/HResult.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace corvana {
 
@@ -11,6 +12,8 @@ enum class CaptureFailure {
     None,
     NoMicrophone,
     NoCamera,
+    NoAudioDevice,  // the device listing has no microphone at all
+    NoVideoDevice,  // the device listing has no camera at all
     MissingCodec,
     FolderNotWritable,
     DiskFull,
@@ -22,15 +25,16 @@ enum class CaptureFailure {
     Other,
 };
 
-// A capture's outcome with what the user needs to be told: the file or folder concerned.
+// A capture's outcome: what failed, why, and what the user needs to know to act on it. The
+// capture objects only report it; the dialog alone turns it into words.
 struct CaptureOutcome {
     CaptureOutcome() = default;
-    CaptureOutcome(CaptureFailure failure_, QString detail_ = QString(), bool told_ = false)
-        : failure(failure_), detail(std::move(detail_)), told(told_) {}
+    CaptureOutcome(CaptureFailure failure_, QString detail_ = QString(), QStringList missing_ = QStringList())
+        : failure(failure_), detail(std::move(detail_)), missing(std::move(missing_)) {}
 
     CaptureFailure failure = CaptureFailure::None;
-    QString detail;
-    bool told = false;  // the capture object has already shown its own message about it
+    QString detail;       // the file or folder concerned; for a missing codec, the packages to install
+    QStringList missing;  // for a missing codec, the GStreamer elements that are not installed
 
     bool Failed() const { return failure != CaptureFailure::None; }
     // Notes the cause unless one is noted already (later steps only fail because of the first)

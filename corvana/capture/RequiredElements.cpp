@@ -1,11 +1,9 @@
 #include "capture/RequiredElements.h"
 
-#include "capture/CaptureNotifier.h"
 #include "capture/GstHandle.h"
 #include "capture/GstRuntime.h"
 #include "support/Logging.h"
 
-#include <QCoreApplication>
 #include <QHash>
 
 namespace corvana {
@@ -53,31 +51,16 @@ QStringList RequiredElements::MissingPackages(const QStringList& factories)
     return packages;
 }
 
-bool RequiredElements::Check(const QStringList& factories)
+bool RequiredElements::Require(const QStringList& factories, CaptureOutcome& outcome)
 {
     const QStringList missing = Missing(factories);
     if (missing.isEmpty())
         return true;
-    const QStringList packages = MissingPackages(factories);
-    const QString text = (missing.size() == 1 ? QCoreApplication::translate("Capture", "The GStreamer element %1 needed for capture is missing.")
-                                               : QCoreApplication::translate("Capture", "The GStreamer elements %1 needed for capture are missing."))
-                             .arg(missing.join(QStringLiteral(", ")))
-                         + (packages.size() == 1 ? QCoreApplication::translate("Capture", " Install the Debian package %1.") : QCoreApplication::translate("Capture", " Install the Debian packages %1."))
-                               .arg(packages.join(QStringLiteral(" ")));
-    CORVANA_DEBUG_LINE(lcCapture, text);
-    static bool reported = false;
-    if (!reported) {
-        reported = true;
-        CaptureNotifier::Tell(text);
-    }
-    return false;
-}
-
-bool RequiredElements::Require(const QStringList& factories, CaptureOutcome& outcome)
-{
-    if (Check(factories))
-        return true;
-    outcome.Fail(E_NOINTERFACE, CaptureFailure::MissingCodec, MissingPackages(factories).join(QLatin1Char(' ')));
+    const QString packages = MissingPackages(factories).join(QLatin1Char(' '));
+    CORVANA_DEBUG_LINE(lcCapture, QStringLiteral("GStreamer elements missing for capture: %1; Debian packages: %2")
+                                      .arg(missing.join(QStringLiteral(", ")), packages));
+    if (!outcome.Failed())
+        outcome = CaptureOutcome(CaptureFailure::MissingCodec, packages, missing);
     return false;
 }
 

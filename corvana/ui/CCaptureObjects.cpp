@@ -3,10 +3,8 @@
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
 #include "capture/CPhotoCapture.h"
-#include "capture/CaptureNotifier.h"
 #include "capture/DeviceState.h"
 #include "library/MediaFolders.h"
-#include "support/MessageBox.h"
 
 namespace corvana {
 
@@ -16,32 +14,21 @@ bool Started(HRESULT hr) { return hr == S_OK; }
 
 } // namespace
 
-CCaptureObjects::CCaptureObjects()
-{
-    CaptureNotifier::SetReceiver([this](const QString& text) {
-        ++m_told;
-        ShowMessageBox(nullptr, text, QMessageBox::Information);
-    });
-}
-
 CCaptureObjects::~CCaptureObjects()
 {
     SetFailureHandler(nullptr);
-    CaptureNotifier::SetReceiver(nullptr);
 }
 
-// Runs a capture step and returns its outcome, marked as told when it told the user itself.
+// Runs a capture step and returns its outcome; a step that failed without saying why is Other.
 template <typename Step, typename Outcome, typename Success>
 CaptureOutcome CCaptureObjects::Run(Step step, Outcome outcome, Success succeeded)
 {
-    const int toldBefore = m_told;
     const auto result = step();
     CaptureOutcome failed = outcome();
     if (succeeded(result) && !failed.Failed())
         return {};
     if (!failed.Failed())
         failed.failure = CaptureFailure::Other;
-    failed.told = m_told != toldBefore;
     return failed;
 }
 

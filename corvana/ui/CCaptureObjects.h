@@ -3,12 +3,11 @@
 
 namespace corvana {
 
-// The program's capture objects behind the controller's interface. A failure a capture object
-// has already shown a message about comes back marked as told.
+// The program's capture objects behind the controller's interface. They show nothing themselves:
+// every failure comes back as an outcome.
 class CCaptureObjects : public ICaptureObjects {
 public:
-    // Shows what the capture objects have to tell as the program's information boxes.
-    CCaptureObjects();
+    CCaptureObjects() = default;
     ~CCaptureObjects() override;
     CCaptureObjects(const CCaptureObjects&) = delete;
     CCaptureObjects& operator=(const CCaptureObjects&) = delete;
@@ -42,8 +41,6 @@ public:
 private:
     template <typename Step, typename Outcome, typename Success>
     CaptureOutcome Run(Step step, Outcome outcome, Success succeeded);
-
-    int m_told = 0;
 };
 
 } // namespace corvana

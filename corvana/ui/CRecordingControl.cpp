@@ -28,8 +28,30 @@ bool IsCameraMode(MediaMode mode)
 
 bool IsCameraFailure(CaptureFailure failure)
 {
-    return failure == CaptureFailure::NoCamera || failure == CaptureFailure::CameraBusy
-           || failure == CaptureFailure::CameraLost;
+    return failure == CaptureFailure::NoCamera || failure == CaptureFailure::NoVideoDevice
+           || failure == CaptureFailure::CameraBusy || failure == CaptureFailure::CameraLost;
+}
+
+bool IsNoCamera(CaptureFailure failure)
+{
+    return failure == CaptureFailure::NoCamera || failure == CaptureFailure::NoVideoDevice;
+}
+
+// The device listing's own findings are told at each discovery, as the user asks again.
+bool IsEmptyListing(CaptureFailure failure)
+{
+    return failure == CaptureFailure::NoVideoDevice || failure == CaptureFailure::NoAudioDevice;
+}
+
+QString MissingElementsText(const CaptureOutcome& outcome)
+{
+    const int packages = outcome.detail.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+    return (outcome.missing.size() == 1 ? QCoreApplication::translate("Capture", "The GStreamer element %1 needed for capture is missing.")
+                                        : QCoreApplication::translate("Capture", "The GStreamer elements %1 needed for capture are missing."))
+               .arg(outcome.missing.join(QStringLiteral(", ")))
+           + (packages == 1 ? QCoreApplication::translate("Capture", " Install the Debian package %1.")
+                            : QCoreApplication::translate("Capture", " Install the Debian packages %1."))
+                 .arg(outcome.detail);
 }
 
 QString KeptIn(const QString& path)
@@ -93,7 +115,7 @@ void CRecordingControl::StartRecording()
         if (!outcome.Failed())
             outcome = m_capture.StartVideoRecording();
         else if (IsCameraFailure(outcome.failure))
-            m_camera = outcome.failure == CaptureFailure::NoCamera ? CameraState::Missing : CameraState::Failed;
+            m_camera = IsNoCamera(outcome.failure) ? CameraState::Missing : CameraState::Failed;
     }
     if (outcome.Failed()) {
         m_state = RecordingState::Idle;
@@ -219,7 +241,7 @@ void CRecordingControl::StartCamera(MediaMode mode)
                                                             : m_capture.StartPhotoPreview(m_view.PreviewSurface());
     const bool cameraMissing = m_capture.CameraMissing(mode);
     m_camera = !outcome.Failed() ? CameraState::Running
-               : outcome.failure == CaptureFailure::NoCamera || cameraMissing ? CameraState::Missing
+               : IsNoCamera(outcome.failure) || cameraMissing ? CameraState::Missing
                                                                              : CameraState::Failed;
     m_view.EnableRecord(!cameraMissing && m_camera != CameraState::Failed);
     if (outcome.Failed())
@@ -315,8 +337,6 @@ void CRecordingControl::OnCaptureStopped(MediaMode source, const CaptureOutcome&
 
 void CRecordingControl::TellStartFailure(const CaptureOutcome& outcome)
 {
-    if (outcome.told)
-        return;
     if (IsCameraFailure(outcome.failure))
         m_cameraTold = true;
     m_view.Tell(FailureText(outcome, m_mode, false));
@@ -325,7 +345,7 @@ void CRecordingControl::TellStartFailure(const CaptureOutcome& outcome)
 void CRecordingControl::TellCameraFailure(const CaptureOutcome& outcome)
 {
     // Said once per opening of the dialog: each mode switch would repeat it otherwise.
-    if (outcome.told || m_cameraTold)
+    if (m_cameraTold && !IsEmptyListing(outcome.failure))
         return;
     m_cameraTold = true;
     m_view.Tell(FailureText(outcome, m_mode, false));
@@ -347,7 +367,13 @@ QString CRecordingControl::FailureText(const CaptureOutcome& outcome, MediaMode 
         return QCoreApplication::translate("CRecordingControl", "No microphone was found. Connect a microphone and press Record again.");
     case CaptureFailure::NoCamera:
         return QCoreApplication::translate("CRecordingControl", "No camera was found. Connect a webcam and choose the mode again.");
+    case CaptureFailure::NoAudioDevice:
+        return QCoreApplication::translate("Capture", "No Audio capture device was detected.");
+    case CaptureFailure::NoVideoDevice:
+        return QCoreApplication::translate("Capture", "No video capture device was detected.");
     case CaptureFailure::MissingCodec:
+        if (!outcome.missing.isEmpty())
+            return MissingElementsText(outcome);
         return outcome.detail.isEmpty()
                    ? QCoreApplication::translate("CRecordingControl", "A codec needed for recording is missing.")
                    : QCoreApplication::translate("CRecordingControl", "A codec needed for recording is missing. Install the Debian package %1.").arg(outcome.detail);

@@ -1,11 +1,9 @@
-// The capture tests need a QApplication (message boxes, the bus watches) and a private documents
+// The capture tests need a QApplication (the bus watches) and a private documents
 // folder, so they bring their own main. With --child only the cases meant for a child process
 // with a changed plugin set run ("Child*"); otherwise those are left out.
 #include "TestEnvironment.h"
 
 #include "capture/CaptureEngine.h"
-#include "capture/CaptureNotifier.h"
-#include "support/MessageBox.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -16,9 +14,6 @@ int main(int argc, char** argv)
     const TestEnvironment environment;
     qputenv("CORVANA_DEVICES", "synthetic");
     QApplication app(argc, argv);
-    // As the program shows them.
-    corvana::CaptureNotifier::SetReceiver(
-        [](const QString& text) { corvana::ShowMessageBox(nullptr, text, QMessageBox::Information); });
     ::testing::InitGoogleTest(&argc, argv);
     const bool child = argc > 1 && std::string_view(argv[argc - 1]) == "--child";
     const std::string filter = ::testing::GTEST_FLAG(filter);

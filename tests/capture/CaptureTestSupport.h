@@ -3,7 +3,6 @@
 // keeps what it was shown, readers for the written files, the capture subsystem's debug lines and
 // a fixture that feeds its own devices.
 #include "MediaProbe.h"
-#include "MessageBoxWatcher.h"
 
 #include "capture/CAudioRecorder.h"
 #include "capture/CCaptureGraph.h"
@@ -75,6 +74,5 @@ protected:
     void Feed(std::vector<corvana::CaptureDevice> video, std::vector<corvana::CaptureDevice> audio);
     void TearDown() override;
 
-    MessageBoxWatcher boxes;
     TestSurface surface;
 };

@@ -118,7 +118,6 @@ TEST_F(OnPipeWireTest, ItsCamerasAreListedOncePreviewedRecordedAndPhotographed)
         EXPECT_EQ(QImage(photo.LastPhotoPath()).size(), photoSize);
         photo.StopPreview();
     }
-    EXPECT_TRUE(boxes.Seen().isEmpty()) << boxes.Texts().join(QLatin1Char('\n')).toStdString();
 }
 
 // A camera node destroyed in the middle of a recording, as when it is unplugged, and one whose
@@ -155,7 +154,6 @@ TEST_F(OnPipeWireTest, FiftyOpenRecordCloseCycles)
         graph.CloseInterfaces();
         ASSERT_GT(QFileInfo(graph.OutputPath()).size(), 0);
     }
-    EXPECT_TRUE(boxes.Seen().isEmpty()) << boxes.Texts().join(QLatin1Char('\n')).toStdString();
 }
 
 // The server's default source is recorded, whichever provider lists it, until it goes away; an
