@@ -22,6 +22,7 @@
 #include "ui/CPreviewArea.h"
 #include "ui/CProgramState.h"
 #include "ui/CRecordingControl.h"
+#include "ui/CShownPhoto.h"
 #include "ui/CVolumeIndicator.h"
 
 #include <QApplication>
@@ -291,12 +292,13 @@ void CCorvanaDlg::OnInitDialog()
     m_picture->MeasureOnDevice(m_preview);
     MediaFolders::CreateAll();
     TakeDialogForeground();
-    Button(IDC_PLAY)->SetHeld(CProgramState::PhotoShown == 1);
-    CProgramState::photoShownChanged = [this](int shown) { Button(IDC_PLAY)->SetHeld(shown == 1); };
+    CShownPhoto& shownPhoto = CShownPhoto::ForProgram();
+    Button(IDC_PLAY)->SetHeld(shownPhoto.Shown());
+    shownPhoto.SetListener([this](bool shown) { Button(IDC_PLAY)->SetHeld(shown); });
     // Opened on a locked desk (by a second start), it shows its mode but captures nothing.
     m_recording->SetSessionLocked(CSessionLock::IsLocked());
     RestoreMode(CSettingsStore::LoadModeState(), true);
-    CProgramState::ShownPhotoIndex = m_fileList->GetCurSel();
+    shownPhoto.SetIndex(m_fileList->GetCurSel());
     m_hook.InstallKeyboardHook(this);
 }
 
@@ -467,7 +469,7 @@ void CCorvanaDlg::OnDestroy()
     if (m_destroyed || !m_initialised)
         return;
     m_destroyed = true;
-    CProgramState::photoShownChanged = nullptr;
+    CShownPhoto::ForProgram().SetListener(nullptr);
     m_session->Unregister();
     m_hook.RemoveKeyboardHook();
     ShutDownCapture();

@@ -1,12 +1,11 @@
 #include "ui/CPlaybackControl.h"
 
 #include "library/MediaFolders.h"
-#include "ui/CProgramState.h"
 #include "ui/IPlaybackView.h"
 
 namespace corvana {
 
-CPlaybackControl::CPlaybackControl(IPlaybackView& view) : m_view(view) {}
+CPlaybackControl::CPlaybackControl(IPlaybackView& view, CShownPhoto& shown) : m_view(view), m_shown(shown) {}
 
 void CPlaybackControl::LaunchPlayer(const QString& name)
 {
@@ -36,15 +35,15 @@ void CPlaybackControl::OnPlay()
         LaunchPlayer(name);
         return;
     }
-    if (CProgramState::PhotoShown == 1 && CProgramState::ShownPhotoIndex == selection) {
+    if (m_shown.Shown() && m_shown.Index() == selection) {
         m_view.ResumeLivePicture();
-        CProgramState::SetPhotoShown(0);
+        m_shown.SetShown(false);
         return;
     }
-    if (CProgramState::PhotoShown == 0)
+    if (!m_shown.Shown())
         m_view.PauseLivePicture();
     ShowPhoto(name);
-    CProgramState::SetPhotoShown(1);
+    m_shown.SetShown(true);
 }
 
 void CPlaybackControl::OnPrevious()
@@ -76,9 +75,9 @@ void CPlaybackControl::Step(int direction)
             LaunchPlayer(name);
         return;
     }
-    if (m_view.Mode() == MediaMode::Photo && CProgramState::PhotoShown == 1) {
+    if (m_view.Mode() == MediaMode::Photo && m_shown.Shown()) {
         ShowPhoto(name);
-        CProgramState::ShownPhotoIndex = next;
+        m_shown.SetIndex(next);
     }
 }
 
@@ -93,11 +92,11 @@ void CPlaybackControl::OnListDoubleClick()
         LaunchPlayer(name);
         return;
     }
-    if (CProgramState::PhotoShown == 0)
+    if (!m_shown.Shown())
         m_view.PauseLivePicture();
     ShowPhoto(name);
-    CProgramState::SetPhotoShown(1);
-    CProgramState::ShownPhotoIndex = selection;
+    m_shown.SetShown(true);
+    m_shown.SetIndex(selection);
 }
 
 } // namespace corvana

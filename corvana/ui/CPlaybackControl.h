@@ -1,4 +1,6 @@
 #pragma once
+#include "ui/CShownPhoto.h"
+
 #include <QString>
 
 namespace corvana {
@@ -6,11 +8,10 @@ namespace corvana {
 class IPlaybackView;
 
 // Play, Previous, Next and the list's double click: recordings go to the system's media player,
-// photos are shown in the preview area over the paused live picture. Whether a photo is shown,
-// and which, is program state that outlives each opening of the dialog.
+// photos are shown in the preview area over the paused live picture.
 class CPlaybackControl {
 public:
-    explicit CPlaybackControl(IPlaybackView& view);
+    explicit CPlaybackControl(IPlaybackView& view, CShownPhoto& shown = CShownPhoto::ForProgram());
 
     void OnPlay();
     void OnPrevious();
@@ -23,6 +24,7 @@ private:
     void ShowPhoto(const QString& name);
 
     IPlaybackView& m_view;
+    CShownPhoto& m_shown;
 };
 
 } // namespace corvana

@@ -61,7 +61,8 @@ QString KeptIn(const QString& path)
 
 } // namespace
 
-CRecordingControl::CRecordingControl(IRecordingView& view, ICaptureObjects& capture) : m_view(view), m_capture(capture)
+CRecordingControl::CRecordingControl(IRecordingView& view, ICaptureObjects& capture, CShownPhoto& shown)
+    : m_view(view), m_capture(capture), m_shown(shown)
 {
     m_capture.SetFailureHandler([this](MediaMode mode, const CaptureOutcome& outcome) { OnCaptureStopped(mode, outcome); });
 }
@@ -135,9 +136,9 @@ void CRecordingControl::StartRecording()
 
 void CRecordingControl::GrabPhoto()
 {
-    if (CProgramState::PhotoShown == 1) {
+    if (m_shown.Shown()) {
         m_capture.ResumeLivePhoto();
-        CProgramState::SetPhotoShown(0);
+        m_shown.SetShown(false);
     }
     m_view.LatchRecord(true);
     SetRecordLED(1);
@@ -178,9 +179,9 @@ void CRecordingControl::Stop()
         return;
     }
     if (m_mode == MediaMode::Photo) {
-        if (CProgramState::PhotoShown == 1) {
+        if (m_shown.Shown()) {
             m_capture.ResumeLivePhoto();
-            CProgramState::SetPhotoShown(0);
+            m_shown.SetShown(false);
         }
         return;
     }
@@ -208,7 +209,7 @@ void CRecordingControl::EnterMode(MediaMode mode)
     CProgramState::busy = true;
     LeaveCurrentMode();
     if (mode == MediaMode::Photo)
-        CProgramState::SetPhotoShown(0);
+        m_shown.SetShown(false);
     for (MediaMode other : kModes)
         m_view.PushModeButton(other, other == mode);
     StartMode(mode);

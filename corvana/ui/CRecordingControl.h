@@ -1,6 +1,7 @@
 #pragma once
 #include "capture/CaptureFailure.h"
 #include "support/MediaMode.h"
+#include "ui/CShownPhoto.h"
 
 namespace corvana {
 
@@ -13,7 +14,7 @@ class IRecordingView;
 // the capture objects did, and a failure is told to the user.
 class CRecordingControl {
 public:
-    CRecordingControl(IRecordingView& view, ICaptureObjects& capture);
+    CRecordingControl(IRecordingView& view, ICaptureObjects& capture, CShownPhoto& shown = CShownPhoto::ForProgram());
     ~CRecordingControl();
     CRecordingControl(const CRecordingControl&) = delete;
     CRecordingControl& operator=(const CRecordingControl&) = delete;
@@ -69,6 +70,7 @@ private:
 
     IRecordingView& m_view;
     ICaptureObjects& m_capture;
+    CShownPhoto& m_shown;
     MediaMode m_mode = MediaMode::Solo;
     RecordingState m_state = RecordingState::Idle;
     CameraState m_camera = CameraState::Unknown;

@@ -13,7 +13,7 @@
 #include "ui/CHoverButton.h"
 #include "ui/CMediaListBox.h"
 #include "ui/CPreviewArea.h"
-#include "ui/CProgramState.h"
+#include "ui/CShownPhoto.h"
 
 #include <QAccessible>
 #include <QImage>
@@ -39,7 +39,7 @@ protected:
     void WithDialog(int modeState, const std::function<void(CCorvanaDlg&)>& check, const char* devices = "synthetic")
     {
         TestEnvironment::Set("CORVANA_DEVICES", devices);
-        CProgramState::PhotoShown = 0;
+        CShownPhoto::ForProgram().SetShown(false);
         env.SetUserSettings("[General]\nModeState=" + QByteArray::number(modeState) + "\n");
         RunDialog(check);
     }
@@ -207,11 +207,11 @@ TEST_F(ModesTest, AGrabKeepsTheUsersBitmapsAndAShownPhotoPausesTheLivePicture)
 
         // A double click shows the photo and freezes the live picture; Play returns to it.
         Click(dialog.List()->viewport(), dialog.List()->visualItemRect(dialog.List()->item(0)).center(), "2");
-        ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 1; }));
+        ASSERT_TRUE(WaitFor([] { return CShownPhoto::ForProgram().Shown(); }));
         EXPECT_TRUE(WaitFor([] { return !CPhotoCapture::Instance().IsPreviewing(); })) << "the live picture kept running";
         const quint64 frozen = dialog.Preview()->FramesPresented();
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-        ASSERT_TRUE(WaitFor([] { return CProgramState::PhotoShown == 0; }));
+        ASSERT_TRUE(WaitFor([] { return !CShownPhoto::ForProgram().Shown(); }));
         EXPECT_TRUE(WaitFor([&] { return dialog.Preview()->FramesPresented() > frozen + 2; }));
     });
 }

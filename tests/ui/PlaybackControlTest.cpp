@@ -3,7 +3,7 @@
 #include "TestEnvironment.h"
 #include "library/MediaFolders.h"
 #include "ui/CPlaybackControl.h"
-#include "ui/CProgramState.h"
+#include "ui/CShownPhoto.h"
 #include "ui/IPlaybackView.h"
 
 #include <gtest/gtest.h>
@@ -44,14 +44,10 @@ public:
 
 class PlaybackControlTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        CProgramState::PhotoShown = 0;
-        CProgramState::ShownPhotoIndex = -1;
-    }
     TestEnvironment env;
     FakeView view;
-    CPlaybackControl playback{view};
+    CShownPhoto shown;
+    CPlaybackControl playback{view, shown};
 };
 
 TEST_F(PlaybackControlTest, RecordingsGoToThePlayerWhichStepsAlongWhileItRuns)
@@ -95,24 +91,24 @@ TEST_F(PlaybackControlTest, PhotosAreShownOverThePausedLivePictureAndPlayOnTheSh
     view.selection = 0;
     playback.OnListDoubleClick();
     EXPECT_EQ(view.Take(), (QStringList{"pause live", "show 1.jpg"}));
-    EXPECT_EQ(CProgramState::PhotoShown, 1);
-    EXPECT_EQ(CProgramState::ShownPhotoIndex, 0);
+    EXPECT_TRUE(shown.Shown());
+    EXPECT_EQ(shown.Index(), 0);
 
     // Next while a photo is shown shows the next one, and the live picture stays paused.
     playback.OnNext();
     EXPECT_EQ(view.Take(), QStringList{"show 2.jpg"});
-    EXPECT_EQ(CProgramState::ShownPhotoIndex, 1);
+    EXPECT_EQ(shown.Index(), 1);
 
     // Play on another selection paints it without taking over the index; on the shown one it
     // brings the live picture back.
     view.selection = 2;
     playback.OnPlay();
     EXPECT_EQ(view.Take(), QStringList{"show 3.jpg"});
-    EXPECT_EQ(CProgramState::ShownPhotoIndex, 1);
+    EXPECT_EQ(shown.Index(), 1);
     view.selection = 1;
     playback.OnPlay();
     EXPECT_EQ(view.Take(), QStringList{"resume live"});
-    EXPECT_EQ(CProgramState::PhotoShown, 0);
+    EXPECT_FALSE(shown.Shown());
 
     // With the live picture running, Next only moves the selection and photos never reach the player.
     playback.OnNext();
