@@ -8,7 +8,6 @@
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
 #include "capture/LiveStart.h"
-#include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RecordingPipeline.h"
 #include "capture/RequiredElements.h"
@@ -122,7 +121,7 @@ HRESULT CCaptureGraph::GetInterfaces()
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
         return E_NOINTERFACE;
     }
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { return OnGraphMessage(message); });
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), BusWatch::OnError(QStringLiteral("webcam graph"), [this] { LoseCamera(); }));
     return S_OK;
 }
 
@@ -286,15 +285,6 @@ void CCaptureGraph::OnRecordingError(CaptureFailure failure)
     m_failure = {failure, m_path};
     if (m_onFailure)
         m_onFailure(failure);
-}
-
-bool CCaptureGraph::OnGraphMessage(GstMessage* message)
-{
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
-        return false;
-    PipelineDiagnostics::LogError(QStringLiteral("webcam graph"), message);
-    LoseCamera();
-    return true;
 }
 
 void CCaptureGraph::LoseCamera()

@@ -64,7 +64,6 @@ private:
     HRESULT FindCaptureDevices();
     HRESULT AddCaptureMonikerToGraph();
     HRESULT SetupVideoWindow();
-    bool OnGraphMessage(GstMessage* message);
     // The camera failed or stopped delivering: the recording is finished with what it has.
     void LoseCamera();
     void OnRecordingError(CaptureFailure failure);

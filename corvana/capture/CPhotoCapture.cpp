@@ -8,7 +8,6 @@
 #include "capture/GstRuntime.h"
 #include "capture/IPreviewSurface.h"
 #include "capture/LiveStart.h"
-#include "capture/PipelineDiagnostics.h"
 #include "capture/PreviewSink.h"
 #include "capture/RequiredElements.h"
 #include "capture/SourceWatchdog.h"
@@ -98,7 +97,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
     m_pControl = m_control.get();
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), [this](GstMessage* message) { return OnGraphMessage(message); });
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), BusWatch::OnError(QStringLiteral("photo graph"), [this] { LoseCamera(); }));
     m_pControl->Run();
     if (const CaptureFailure failure = LiveStart::Run(m_pGraph.get(), m_window); failure != CaptureFailure::None) {
         m_pControl->Stop();
@@ -128,15 +127,6 @@ void CPhotoCapture::StopPreview()
     if (hadPreview && m_window)
         m_window->ShowPlaceholder();
     m_window = nullptr;
-}
-
-bool CPhotoCapture::OnGraphMessage(GstMessage* message)
-{
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
-        return false;
-    PipelineDiagnostics::LogError(QStringLiteral("photo graph"), message);
-    LoseCamera();
-    return true;
 }
 
 void CPhotoCapture::LoseCamera()

@@ -52,7 +52,6 @@ public:
 private:
     CPhotoCapture();
     bool FindCaptureDevice(int index, ElementHandle& filter, QString& caps);
-    bool OnGraphMessage(GstMessage* message);
     void LoseCamera();
 
     ElementHandle m_pGraph;
