@@ -7,11 +7,13 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CHoverButton.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -102,7 +104,10 @@ protected:
     MessageBoxWatcher boxes;
 };
 
-TEST_F(AtSpiTest, LatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreReadable)
+// Every control of the dialog and of the About box reaches the bus with the name and the
+// description it has; the latching buttons say they are checkable and which is checked, and
+// announce their changes; the volume and the version can be read.
+TEST_F(AtSpiTest, EveryControlIsNamedAndDescribedLatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreReadable)
 {
     env.SetUserSettings("[General]\nModeState=0\n");
     env.SetMachineSettings("[General]\nVersion=9.8.7.6\n");
@@ -149,6 +154,28 @@ TEST_F(AtSpiTest, LatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreRea
         for (const QJsonObject& node : tree)
             versionRead |= node.value("name").toString().contains(QStringLiteral("9.8.7.6"));
         EXPECT_TRUE(versionRead) << "the version is not in any name";
+        // The dialog's controls carry their id as object name: thirteen buttons, the list, the
+        // preview and the volume indicator. The About box has five parts.
+        for (auto [parent, controls] : {std::pair<QWidget*, int>{&dialog, 16}, {&about, 5}}) {
+            int checked = 0;
+            for (QWidget* control : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                bool numbered = false;
+                control->objectName().toInt(&numbered);
+                if (parent == &dialog && !numbered)
+                    continue;
+                ++checked;
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+                ASSERT_TRUE(face);
+                const QString name = face->text(QAccessible::Name).trimmed(), description = face->text(QAccessible::Description).trimmed();
+                SCOPED_TRACE(control->metaObject()->className() + (" " + control->objectName().toStdString()));
+                EXPECT_NE(name, "");
+                EXPECT_NE(description, "");
+                EXPECT_TRUE(std::any_of(tree.begin(), tree.end(), [&](const QJsonObject& node) {
+                    return node.value("name").toString().trimmed() == name && node.value("description").toString().trimmed() == description;
+                })) << name.toStdString() << ": " << description.toStdString();
+            }
+            EXPECT_EQ(checked, controls);
+        }
         about.close();
     });
 }
