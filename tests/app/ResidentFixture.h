@@ -31,27 +31,16 @@ protected:
             ::unsetenv(name);
     }
 
-    // Until an instance accepts on the socket: a file alone may be a dead instance's leftover.
-    bool Listening()
+    // The resident instance, once it accepts on its socket (a file alone may be a dead instance's
+    // leftover); with keepErrors its standard error is for Errors() and Said(), not the test's own.
+    QProcess* StartResident(bool keepErrors = false)
     {
-        return WaitFor([&] {
+        resident = started.emplace_back(StartCorvana({}, keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel)).get();
+        EXPECT_TRUE(WaitFor([&] {
             QLocalSocket probe;
             probe.connectToServer(SocketPath());
             return probe.waitForConnected(200);
-        });
-    }
-    // The resident instance, listening; with keepErrors its standard error is for Errors() and
-    // Said() instead of the test's own.
-    QProcess* StartResident(bool keepErrors = false)
-    {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
-        process->setStandardOutputFile(QProcess::nullDevice());
-        process->start(CorvanaBinary());
-        process->waitForStarted(5000);
-        process->setProperty("pid", process->processId());
-        resident = started.emplace_back(std::move(process)).get();
-        EXPECT_TRUE(Listening()) << "no instance listening";
+        })) << "no instance listening";
         return resident;
     }
     // The resident instance with its dialog opened by a second start.

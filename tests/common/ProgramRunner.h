@@ -10,10 +10,12 @@
 
 inline QString CorvanaBinary() { return QStringLiteral(CORVANA_BINARY_DIR "/corvana/corvana"); }
 
-inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {})
+// Its standard error goes to the test's own unless `errors` says otherwise.
+inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {},
+                                              QProcess::ProcessChannelMode errors = QProcess::ForwardedErrorChannel)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessChannelMode(errors);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->start(CorvanaBinary(), arguments);
     process->waitForStarted(5000);
