@@ -219,27 +219,10 @@ TEST_F(ProgramTest, CloseWithTheAboutBoxOpenEndsTheInstanceAndACloseThatDoesNotS
     EXPECT_EQ(LastLights(), kLightsOff);
 }
 
-TEST_F(ProgramTest, TerminationSignalDuringARecordingFinishesItAndAStartMeanwhileLeavesTheLightsAlone)
-{
-    const QString file = StartRecording(2, "Video");
-    ASSERT_TRUE(WaitFor([&] { return env.JournalBytes().endsWith(QStringLiteral("D2")); }, 20000));
-    const QStringList before = env.JournalBytes();
-    EXPECT_EQ(RunCorvana(), 0);
-    EXPECT_EQ(env.JournalBytes(), before);
-    // A forwarding start leaves the lights alone, and the recording goes on: a second more of it.
-    const qint64 size = QFileInfo(file).size();
-    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > size + 45000; }, 20000));
-
-    Signal(SIGTERM);
-    ASSERT_TRUE(Ended());
-    ExpectFinished(file);
-    EXPECT_EQ(LastLights(), kLightsOff);
-    EXPECT_TRUE(Saved("ModeState=2"));
-}
-
 // A locked desk: the special keys are dropped before the frame or the dialog sees them, a dialog
-// opened meanwhile by a start starts no camera, and the unlock brings both back.
-TEST_F(ProgramTest, OnALockedDeskTheSpecialKeysAndTheDialogCaptureNothingUntilTheUnlock)
+// opened meanwhile by a start starts no camera, and the unlock brings both back. The recording
+// made then goes on through a forwarding start and is finished by a termination signal.
+TEST_F(ProgramTest, OnALockedDeskNothingIsCapturedUntilTheUnlockAndATerminationSignalFinishesTheRecording)
 {
     TestEnvironment::Set("CORVANA_DEVICES", QStringLiteral("synthetic"));
     TestEnvironment::Set("QT_LOGGING_RULES", QStringLiteral("corvana.support.debug=true\ncorvana.ui.debug=true"));
@@ -272,12 +255,24 @@ TEST_F(ProgramTest, OnALockedDeskTheSpecialKeysAndTheDialogCaptureNothingUntilTh
     ASSERT_TRUE(Said("session unlocked"));
     ASSERT_TRUE(WaitFor([&] { return Lights().count(QStringLiteral("D0")) == 2; }));
     Xdotool(QStringLiteral("key XF86AudioRecord"));
-    EXPECT_TRUE(WaitFor([&] {
+    QString file;
+    ASSERT_TRUE(WaitFor([&] {
         const QStringList files = QDir(videos).entryList(QDir::Files);
-        return files.size() == 1 && QFileInfo(videos + files.first()).size() > 12000;
+        file = files.size() == 1 ? videos + files.first() : QString();
+        return !file.isEmpty() && QFileInfo(file).size() > 12000 && Lights().endsWith(QStringLiteral("D2"));
     }, 20000));
-    Close();
+
+    // A forwarding start leaves the lights alone, and the recording goes on: a second more of it.
+    const QStringList before = env.JournalBytes();
+    EXPECT_EQ(RunCorvana(), 0);
+    EXPECT_EQ(env.JournalBytes(), before);
+    const qint64 size = QFileInfo(file).size();
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(file).size() > size + 45000; }, 20000));
+    Signal(SIGTERM);
+    ASSERT_TRUE(Ended());
+    ExpectFinished(file);
     EXPECT_EQ(LastLights(), kLightsOff);
+    EXPECT_TRUE(Saved("ModeState=2"));
 }
 
 // The display server ends in the middle of a recording (Qt and Xlib then end the process from
