@@ -6,10 +6,10 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDBusMetaType>
 #include <QDateTime>
 #include <QStringList>
 
@@ -38,7 +38,6 @@ inline const QDBusArgument& operator>>(const QDBusArgument& argument, FakePortal
 
 class FakeShortcutPortal : public QDBusVirtualObject {
 public:
-    static constexpr const char* kService = "org.freedesktop.portal.Desktop";
     static constexpr const char* kPath = "/org/freedesktop/portal/desktop";
     static constexpr const char* kInterface = "org.freedesktop.portal.GlobalShortcuts";
 
@@ -55,21 +54,12 @@ public:
         m_bus.unregisterObject(QLatin1String(kPath), QDBusConnection::UnregisterTree);
     }
 
-    bool Register() { return m_bus.registerService(QLatin1String(kService)); }
-    bool Unregister() { return m_bus.unregisterService(QLatin1String(kService)); }
+    bool Register() { return m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")); }
+    bool Unregister() { return m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop")); }
     void Press(const QString& id) { SendKey("Activated", id); }
     void Release(const QString& id) { SendKey("Deactivated", id); }
-    void Tap(const QString& id)
-    {
-        Press(id);
-        Release(id);
-    }
-    void CloseSession()
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed");
-        signal << QVariantMap{};
-        m_bus.send(signal);
-    }
+    void Tap(const QString& id) { Press(id), Release(id); }
+    void CloseSession() { m_bus.send(QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed") << QVariantMap{}); }
 
     bool bindNothing = false;  // answer 0 and list no shortcut, as a backend that ignores them does
     int binds = 0;             // BindShortcuts requests answered
@@ -98,27 +88,22 @@ public:
             sessionIds.clear();
             for (const FakePortalShortcut& shortcut : Shortcuts(options.value("shortcuts")))
                 sessionIds << shortcut.id;
-            Answer(message, options, {{"session_handle", session}, {"shortcuts", QVariant::fromValue(QList<FakePortalShortcut>())}});
-            return true;
+            return Answer(message, options, {{"session_handle", session}, {"shortcuts", QVariant::fromValue(QList<FakePortalShortcut>())}});
         }
-        if (member == "BindShortcuts" && arguments.size() == 4) {
-            ids.clear();
-            triggers.clear();
-            QList<FakePortalShortcut> bound;
-            for (const FakePortalShortcut& shortcut : Shortcuts(arguments.at(1))) {
-                ids << shortcut.id;
-                triggers << shortcut.properties.value("preferred_trigger").toString();
-                bound.push_back({shortcut.id,
-                                 {{"description", shortcut.properties.value("description")},
-                                  {"trigger_description", shortcut.properties.value("preferred_trigger")}}});
-            }
-            ++binds;
-            if (bindNothing)
-                bound.clear();
-            Answer(message, qdbus_cast<QVariantMap>(arguments.at(3)), {{"shortcuts", QVariant::fromValue(bound)}});
-            return true;
+        if (member != "BindShortcuts" || arguments.size() != 4)
+            return false;
+        ids.clear();
+        triggers.clear();
+        QList<FakePortalShortcut> bound;
+        for (const FakePortalShortcut& shortcut : Shortcuts(arguments.at(1))) {
+            ids << shortcut.id;
+            triggers << shortcut.properties.value("preferred_trigger").toString();
+            if (!bindNothing)
+                bound.push_back({shortcut.id, {{"description", shortcut.properties.value("description")},
+                                               {"trigger_description", shortcut.properties.value("preferred_trigger")}}});
         }
-        return false;
+        ++binds;
+        return Answer(message, qdbus_cast<QVariantMap>(arguments.at(3)), {{"shortcuts", QVariant::fromValue(bound)}});
     }
 
 private:
@@ -133,27 +118,23 @@ private:
 
     static QString ObjectPath(const QDBusMessage& message, const char* kind, const QString& token)
     {
-        QString sender = message.service().mid(1);
-        sender.replace('.', '_');
+        const QString sender = message.service().mid(1).replace('.', '_');
         return QStringLiteral("%1/%2/%3/%4").arg(QLatin1String(kPath), QLatin1String(kind), sender, token);
     }
 
     // The request's handle as the reply, then its Response.
-    void Answer(const QDBusMessage& message, const QVariantMap& options, const QVariantMap& results)
+    bool Answer(const QDBusMessage& message, const QVariantMap& options, const QVariantMap& results)
     {
         const QString request = ObjectPath(message, "request", options.value("handle_token").toString());
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
-        QDBusMessage response = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
-        response << 0u << results;
-        m_bus.send(response);
+        return m_bus.send(QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response") << 0u << results);
     }
 
     void SendKey(const char* signal, const QString& id)
     {
-        QDBusMessage key = QDBusMessage::createSignal(QLatin1String(kPath), QLatin1String(kInterface), QLatin1String(signal));
-        key << QVariant::fromValue(QDBusObjectPath(session)) << id
-            << static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch()) << QVariantMap{};
-        m_bus.send(key);
+        m_bus.send(QDBusMessage::createSignal(QLatin1String(kPath), QLatin1String(kInterface), QLatin1String(signal))
+                   << QVariant::fromValue(QDBusObjectPath(session)) << id
+                   << static_cast<qulonglong>(QDateTime::currentMSecsSinceEpoch()) << QVariantMap{});
     }
 
     QDBusConnection m_bus = QDBusConnection::sessionBus();

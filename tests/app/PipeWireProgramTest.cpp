@@ -1,25 +1,20 @@
 // The resident program on PipeWire, the sound and camera server of current desktops (the session
 // of scripts/with-session.sh with CORVANA_SOUND=pipewire), with the machine's devices as it finds
-// them: a recording from the server's default source, video and a photo from a PipeWire camera, and
-// a camera that goes away in the middle of a recording.
+// them: a recording from the server's default source, a camera that goes away in the middle of a
+// recording, and video and a photo from the camera that is left.
 #include "MediaProbe.h"
 #include "PipeWireNodes.h"
-#include "ProgramRunner.h"
-#include "TestEnvironment.h"
-#include "Xdotool.h"
+#include "ResidentFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
-int Windows() { return VisibleWindowsNamed(QStringLiteral("Corvana")); }
-
-class PipeWireProgramTest : public ::testing::Test {
+class PipeWireProgramTest : public ResidentTest {
 protected:
     void SetUp() override
     {
@@ -28,47 +23,36 @@ protected:
     }
     void TearDown() override
     {
-        if (m_resident && m_resident->state() != QProcess::NotRunning) {
-            m_resident->kill();
-            m_resident->waitForFinished(5000);
-        }
+        ResidentTest::TearDown();
         Pactl({QStringLiteral("set-default-source"), QStringLiteral("mic")});
     }
 
     // The dialog open in the mode, with the real devices.
-    void OpenDialog(int mode)
+    void OpenDialogIn(int mode)
     {
         env.SetUserSettings(QStringLiteral("[General]\nModeState=%1\n").arg(mode).toLatin1());
-        m_resident = StartCorvana();
-        ASSERT_TRUE(WaitForListener(env.RuntimeDir() + QStringLiteral("/corvana.socket")));
-        ASSERT_EQ(RunCorvana(), 0);
-        ASSERT_TRUE(WaitFor([] { return Windows() == 1; }));
+        OpenDialog();
     }
-    // The newest file of the folder (of the pattern) once it holds more than `bytes`.
-    QString FileGrownTo(const QString& folder, qint64 bytes, const QString& pattern = QStringLiteral("*"))
+    // The newest file of the folder (of the pattern) once there are `count` and it holds more
+    // than `bytes`.
+    QString FileGrownTo(const char* folder, qint64 bytes, const QString& pattern = QStringLiteral("*"), int count = 1)
     {
+        const QString path = env.MediaFolder(QString::fromLatin1(folder));
         QString file;
         WaitFor([&] {
-            const QStringList files = QDir(env.MediaFolder(folder)).entryList({pattern}, QDir::Files, QDir::Time);
-            file = files.isEmpty() ? QString() : env.MediaFolder(folder) + files.first();
+            const QStringList files = QDir(path).entryList({pattern}, QDir::Files, QDir::Time);
+            file = files.size() < count ? QString() : path + files.first();
             return !file.isEmpty() && QFileInfo(file).size() > bytes;
         }, 20000);
         return file;
     }
+    // The record light's last switch: D2 on, D3 off.
     QString RecordLight() const
     {
-        const QStringList bytes = env.JournalBytes(Pid(m_resident.get())).filter(QRegularExpression(QStringLiteral("^D[23]$")));
-        return bytes.isEmpty() ? QString() : bytes.last();
+        const QStringList switches = Lights().filter(QRegularExpression(QStringLiteral("^D[23]$")));
+        return switches.isEmpty() ? QString() : switches.last();
     }
-    void Close()
-    {
-        EXPECT_EQ(RunCorvana({QStringLiteral("Close")}), 0);
-        EXPECT_TRUE(m_resident->waitForFinished(10000));
-        EXPECT_EQ(m_resident->exitStatus(), QProcess::NormalExit);
-    }
-
-    TestEnvironment env;
-    std::unique_ptr<QProcess> m_resident;
+    void PressRecord() { Xdotool(QStringLiteral("key XF86AudioRecord")); }
 };
 
 } // namespace
@@ -79,12 +63,12 @@ TEST_F(PipeWireProgramTest, SoloRecordsTheServersDefaultSource)
     const auto tone = OwnedNode::ToneMicrophone(QStringLiteral("ToneMic"));
     ASSERT_TRUE(tone->Exists());
     ASSERT_TRUE(Pactl({QStringLiteral("set-default-source"), QStringLiteral("ToneMic")}));
-    OpenDialog(0);
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
-    const QString file = FileGrownTo(QStringLiteral("AudioSolo"), 20000);  // about 2 s at 64 kbit/s
+    OpenDialogIn(0);
+    PressRecord();
+    const QString file = FileGrownTo("AudioSolo", 20000);  // about 2 s at 64 kbit/s
     ASSERT_FALSE(file.isEmpty());
     EXPECT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D2"); }));
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
+    PressRecord();
     ASSERT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D3"); }));
     Close();
     const std::vector<qint16> samples = DecodeAudio(file, 8000);
@@ -93,41 +77,18 @@ TEST_F(PipeWireProgramTest, SoloRecordsTheServersDefaultSource)
     EXPECT_EQ(DecodeErrors(file), QString());
 }
 
-// Video and Photo with the session's PipeWire camera.
-TEST_F(PipeWireProgramTest, AVideoAndAPhotoFromAPipeWireCamera)
-{
-    OpenDialog(2);
-    ASSERT_TRUE(WaitFor([&] { return !env.JournalBytes(Pid(m_resident.get())).isEmpty(); }));
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
-    const QString video = FileGrownTo(QStringLiteral("Video"), 150000);
-    ASSERT_FALSE(video.isEmpty());
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
-    ASSERT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D3"); }));
-    Close();
-    const ProbedFile probed = ProbeMedia(video);
-    EXPECT_EQ(std::tuple(probed.video.codec, probed.video.width, probed.video.height, probed.audio.codec),
-              std::tuple(QStringLiteral("wmv2"), 640, 480, QStringLiteral("wmav2")));
-    EXPECT_EQ(DecodeErrors(video), QString());
-
-    OpenDialog(3);
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
-    const QString photo = FileGrownTo(QStringLiteral("Photo"), 10000, QStringLiteral("*.jpg"));
-    ASSERT_TRUE(photo.endsWith(QStringLiteral(".jpg"))) << photo.toStdString();
-    EXPECT_EQ(QImageReader(photo).size(), QSize(1024, 768));
-    Close();
-}
-
 // The camera node destroyed 3 s into a recording, as when it is unplugged: the user is told within
-// 5 s, the record light goes off, the file decodes, and recording again and closing are safe.
-TEST_F(PipeWireProgramTest, ACameraGoneMidRecordingIsToldAndItsFileKept)
+// 5 s, the record light goes off, the file decodes, and recording again and closing are safe. The
+// camera that is left, the session's own, then gives a video and a photo of their sizes.
+TEST_F(PipeWireProgramTest, ACameraGoneMidRecordingIsToldItsFileKeptAndTheCameraLeftRecordsAndGrabs)
 {
     // Made after the session's camera, so it is the last one listed: the one a recording takes.
     const auto camera = OwnedNode::Camera(QStringLiteral("DoomedCamera"));
     ASSERT_TRUE(camera->Exists());
-    OpenDialog(2);
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
-    const QString video = FileGrownTo(QStringLiteral("Video"), 200000);
-    ASSERT_FALSE(video.isEmpty());
+    OpenDialogIn(2);
+    PressRecord();
+    const QString lost = FileGrownTo("Video", 200000);
+    ASSERT_FALSE(lost.isEmpty());
     ASSERT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D2"); }));
     camera->End();  // its node goes with the program that made it
     QElapsedTimer told;
@@ -136,17 +97,30 @@ TEST_F(PipeWireProgramTest, ACameraGoneMidRecordingIsToldAndItsFileKept)
     EXPECT_LT(told.elapsed(), 5000);
     EXPECT_EQ(RecordLight(), QStringLiteral("D3"));
     Xdotool(QStringLiteral("key Return"));
-    ASSERT_TRUE(WaitFor([] { return Windows() == 1; }));
-    // Record again: a fresh preview finds the camera that is left (the session's own), records
-    // with it and stops, with nothing of the lost one touched.
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
+    ASSERT_TRUE(WaitFor(DialogOpen));
+    // Record again: a fresh preview finds the camera that is left, records with it and stops,
+    // with nothing of the lost one touched.
+    PressRecord();
     EXPECT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D2"); }));
-    Xdotool(QStringLiteral("key XF86AudioRecord"));
+    const QString video = FileGrownTo("Video", 150000, QStringLiteral("*"), 2);
+    ASSERT_NE(video, lost);
+    PressRecord();
     EXPECT_TRUE(WaitFor([&] { return RecordLight() == QStringLiteral("D3"); }));
-    EXPECT_EQ(m_resident->state(), QProcess::Running);
+    EXPECT_EQ(resident->state(), QProcess::Running);
     Close();
-    const ProbedFile probed = ProbeMedia(video);
+    ProbedFile probed = ProbeMedia(lost);
     EXPECT_EQ(probed.video.codec, QStringLiteral("wmv2"));
     EXPECT_GE(probed.duration, 2.0);
+    EXPECT_EQ(DecodeErrors(lost), QString());
+    probed = ProbeMedia(video);
+    EXPECT_EQ(std::tuple(probed.video.codec, probed.video.width, probed.video.height, probed.audio.codec),
+              std::tuple(QStringLiteral("wmv2"), 640, 480, QStringLiteral("wmav2")));
     EXPECT_EQ(DecodeErrors(video), QString());
+
+    OpenDialogIn(3);
+    PressRecord();
+    const QString photo = FileGrownTo("Photo", 10000, QStringLiteral("*.jpg"));
+    ASSERT_TRUE(photo.endsWith(QStringLiteral(".jpg"))) << photo.toStdString();
+    EXPECT_EQ(QImageReader(photo).size(), QSize(1024, 768));
+    Close();
 }

@@ -2,31 +2,22 @@
 // KDE backend and kglobalaccel, started here by PID on the test's private bus and stopped again
 // at the end. The backend binds only the shortcuts a session is made with; the program's keys are
 // kglobalaccel's then, and a shortcut kglobalaccel invokes reaches the program.
-#include "ProgramRunner.h"
-#include "TestEnvironment.h"
+#include "ResidentFixture.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFileInfo>
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
 
 namespace {
 
 const QString kGlobalAccel = QStringLiteral("/usr/bin/kglobalaccel5");
 const QString kKdeBackend = QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde");
 const QString kFrontend = QStringLiteral("/usr/libexec/xdg-desktop-portal");
+const QString kComponent = QStringLiteral("org.kde.kglobalaccel.Component");
 
-bool DialogOpen() { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }
-
-bool NameOwned(const QString& name)
-{
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
-}
+bool NameOwned(const QString& name) { return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value(); }
 
 QVariantList CallGlobalAccel(const QString& path, const QString& interface, const QString& method, const QVariantList& arguments)
 {
@@ -38,10 +29,8 @@ QVariantList CallGlobalAccel(const QString& path, const QString& interface, cons
 
 QStringList ShortcutNames(const QString& component)
 {
-    QStringList names = CallGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"),
-                                        QStringLiteral("shortcutNames"), {QStringLiteral("default")})
-                            .value(0)
-                            .toStringList();
+    QStringList names = CallGlobalAccel(component, kComponent, QStringLiteral("shortcutNames"), {QStringLiteral("default")})
+                            .value(0).toStringList();
     names.sort();
     return names;
 }
@@ -51,15 +40,13 @@ QString ModeComponent()
 {
     const QVariantList reply = CallGlobalAccel(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
                                                QStringLiteral("allComponents"), {});
-    if (reply.isEmpty())
-        return {};
-    for (const QDBusObjectPath& component : qdbus_cast<QList<QDBusObjectPath>>(reply.constFirst()))
+    for (const QDBusObjectPath& component : qdbus_cast<QList<QDBusObjectPath>>(reply.value(0)))
         if (ShortcutNames(component.path()).contains(QStringLiteral("mode")))
             return component.path();
     return {};
 }
 
-class RealPortalTest : public ::testing::Test {
+class RealPortalTest : public ResidentTest {
 protected:
     void SetUp() override
     {
@@ -73,43 +60,29 @@ protected:
     }
     void TearDown() override
     {
-        if (resident && resident->state() != QProcess::NotRunning) {
-            resident->kill();
-            resident->waitForFinished(5000);
-        }
+        ResidentTest::TearDown();
         // Newest first: the frontend before the backend it calls, the backend before kglobalaccel.
         for (auto it = components.rbegin(); it != components.rend(); ++it) {
-            QProcess& component = **it;
-            if (component.state() == QProcess::NotRunning)
-                continue;
-            component.terminate();
-            if (!component.waitForFinished(5000)) {
-                component.kill();
-                component.waitForFinished(5000);
-            }
+            (*it)->terminate();
+            if (!(*it)->waitForFinished(5000))
+                (*it)->kill();
+            (*it)->waitForFinished(5000);
         }
-        ::unsetenv("XDG_SESSION_TYPE");
-        ::unsetenv("QT_LOGGING_RULES");
     }
 
+    QString LogOf(const QString& binary) const { return env.Root() + QStringLiteral("/") + QFileInfo(binary).fileName() + QStringLiteral(".log"); }
+    QString ComponentLog(const QString& binary) const { return QString::fromLocal8Bit(TestEnvironment::ReadFile(LogOf(binary))); }
     // Starts a component and waits until it owns its name on the bus.
     void StartComponent(const QString& binary, const QString& busName, const QProcessEnvironment& environment)
     {
-        auto process = std::make_unique<QProcess>();
+        QProcess* process = components.emplace_back(std::make_unique<QProcess>()).get();
         process->setProcessEnvironment(environment);
         process->setProcessChannelMode(QProcess::MergedChannels);
-        process->setStandardOutputFile(env.Root() + QStringLiteral("/") + QFileInfo(binary).fileName() + QStringLiteral(".log"));
+        process->setStandardOutputFile(LogOf(binary));
         process->start(binary, {});
-        QProcess* started = process.get();
-        components.push_back(std::move(process));
-        ASSERT_TRUE(started->waitForStarted(5000)) << binary.toStdString();
-        ASSERT_TRUE(WaitFor([&] { return NameOwned(busName) || started->state() == QProcess::NotRunning; }));
+        ASSERT_TRUE(process->waitForStarted(5000)) << binary.toStdString();
+        ASSERT_TRUE(WaitFor([&] { return NameOwned(busName) || process->state() == QProcess::NotRunning; }));
         ASSERT_TRUE(NameOwned(busName)) << binary.toStdString() << " ended: " << ComponentLog(binary).toStdString();
-    }
-    QString ComponentLog(const QString& binary) const
-    {
-        return QString::fromLocal8Bit(TestEnvironment::ReadFile(env.Root() + QStringLiteral("/") + QFileInfo(binary).fileName()
-                                                                + QStringLiteral(".log")));
     }
 
     // kglobalaccel grabs on the session's X display; the backend needs no screen of its own. The
@@ -126,28 +99,17 @@ protected:
         backend.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         backend.insert(QStringLiteral("PATH"), env.Root() + QStringLiteral("/no-programs"));
         backend.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("xdp-kde-GlobalShortcuts.debug=true"));
-        ASSERT_NO_FATAL_FAILURE(
-            StartComponent(kKdeBackend, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), backend));
+        ASSERT_NO_FATAL_FAILURE(StartComponent(kKdeBackend, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), backend));
         ASSERT_NO_FATAL_FAILURE(StartComponent(kFrontend, QStringLiteral("org.freedesktop.portal.Desktop"), environment));
     }
 
-    void StartResident()
-    {
-        resident = StartResidentKeepingErrors(env.RuntimeDir());
-        ASSERT_TRUE(resident) << "the resident program did not come up";
-    }
-    QString Errors() { return errors += QString::fromLocal8Bit(resident->readAllStandardError()); }
-
-    TestEnvironment env;
     std::vector<std::unique_ptr<QProcess>> components;
-    std::unique_ptr<QProcess> resident;
-    QString errors;
 };
 
 TEST_F(RealPortalTest, TheShortcutsAreBoundInKglobalaccelAndItsModeShortcutOpensTheWindow)
 {
     ASSERT_NO_FATAL_FAILURE(StartPortal());
-    StartResident();
+    StartResident(true);
 
     // The program believes what the portal's Responses list, and they list all five.
     ASSERT_TRUE(WaitFor([&] { return Errors().contains("portal shortcuts bound in"); }, 20000)) << errors.toStdString();
@@ -164,16 +126,11 @@ TEST_F(RealPortalTest, TheShortcutsAreBoundInKglobalaccelAndItsModeShortcutOpens
     EXPECT_EQ(ShortcutNames(component), QStringList({"mode", "next", "play", "previous", "record"}));
 
     ASSERT_FALSE(DialogOpen());
-    CallGlobalAccel(component, QStringLiteral("org.kde.kglobalaccel.Component"), QStringLiteral("invokeShortcut"),
-                    {QStringLiteral("mode"), QStringLiteral("default")});
+    CallGlobalAccel(component, kComponent, QStringLiteral("invokeShortcut"), {QStringLiteral("mode"), QStringLiteral("default")});
     EXPECT_TRUE(WaitFor(DialogOpen)) << ComponentLog(kKdeBackend).toStdString();
     EXPECT_FALSE(Errors().contains("special keys")) << errors.toStdString();
-
     // The session ends with the program, and so does the program, cleanly.
-    EXPECT_EQ(RunCorvana({"Close"}), 0);
-    ASSERT_TRUE(resident->waitForFinished(10000));
-    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(resident->exitCode(), 0);
+    Close();
 }
 
 } // namespace

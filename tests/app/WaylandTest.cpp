@@ -5,16 +5,13 @@
 // with no key source at all the program says so once and works on.
 #include "FakeShortcutPortal.h"
 #include "Pactl.h"
-#include "ProgramRunner.h"
-#include "TestEnvironment.h"
-#include "Xdotool.h"
+#include "ResidentFixture.h"
 
 #include <QElapsedTimer>
-#include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
-
-bool DialogOpen() { return VisibleWindowsNamed(QStringLiteral("Corvana")) == 1; }
 
 // The speakers in steps of a seventh of their range (0..65536), as the sound server reads them.
 int VolumeSteps()
@@ -23,7 +20,7 @@ int VolumeSteps()
     return volume ? qRound(*volume / (65536.0 / 7)) : -1;
 }
 
-class WaylandTest : public ::testing::Test {
+class WaylandTest : public ResidentTest {
 protected:
     void SetUp() override
     {
@@ -31,49 +28,36 @@ protected:
         ::unsetenv("QT_QPA_PLATFORM");
         env.SetUserSettings("[General]\nModeState=0\n");  // Solo
     }
-    void TearDown() override
-    {
-        if (resident && resident->state() != QProcess::NotRunning) {
-            resident->kill();
-            resident->waitForFinished(5000);
-        }
-        ::unsetenv("XDG_SESSION_TYPE");
-        ::unsetenv("CORVANA_KEY_SOURCE");
-        ::unsetenv("QT_LOGGING_RULES");
-    }
-
-    void StartResident()
-    {
-        resident = StartResidentKeepingErrors(env.RuntimeDir());
-        ASSERT_TRUE(resident) << "the resident program did not come up";
-    }
-    QString Errors() { return errors += QString::fromLocal8Bit(resident->readAllStandardError()); }
-    bool Saved(const char* mode) const { return TestEnvironment::ReadFile(env.UserSettings()).contains(mode); }
-
-    TestEnvironment env;
-    std::unique_ptr<QProcess> resident;
-    QString errors;
 };
 
-TEST_F(WaylandTest, ShortcutsAreBoundAndTheirPressesAndHoldsActAsTheKeys)
+TEST_F(WaylandTest, ShortcutsAreBoundAgainWhenThePortalGoesAwayAndTheirPressesAndHoldsActAsTheKeys)
 {
     FakeShortcutPortal portal;
     ASSERT_TRUE(Pactl({"set-sink-volume", "spk", "0"}));
-    StartResident();
+    StartResident(true);
     ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
     EXPECT_EQ(portal.ids, QStringList({"mode", "play", "previous", "next", "record"}));
     EXPECT_EQ(portal.sessionIds, portal.ids);
     EXPECT_EQ(portal.triggers,
               QStringList({"XF86Launch1", "XF86AudioPlay", "XF86AudioPrev", "XF86AudioNext", "XF86AudioRecord"}));
-    EXPECT_TRUE(WaitFor([&] { return Errors().contains("QT_QPA_PLATFORM=xcb"); }));
-
-    // The first tap opens the window; the next steps the mode from Solo to Conference, which the
-    // hold at the end keeps.
+    EXPECT_TRUE(Said("QT_QPA_PLATFORM=xcb"));
     portal.Tap("mode");
     ASSERT_TRUE(WaitFor(DialogOpen));
-    portal.Tap("mode");
 
-    // Held, next steps the volume after two seconds and then every second: three steps by 4 s.
+    // A key held while the portal goes away is released: the mode steps from Solo to Conference
+    // instead of the window closing with Solo. A closed session is bound again too.
+    const QString first = portal.session;
+    portal.Press("mode");
+    ASSERT_TRUE(portal.Unregister());
+    ASSERT_TRUE(portal.Register());
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 2; }));
+    EXPECT_NE(portal.session, first);
+    portal.CloseSession();
+    ASSERT_TRUE(WaitFor([&] { return portal.binds == 3; }));
+    ASSERT_TRUE(DialogOpen());
+
+    // The third session's keys work. Held, next steps the volume after two seconds and then every
+    // second: three steps by 4 s.
     QElapsedTimer held;
     held.start();
     portal.Press("next");
@@ -96,38 +80,8 @@ TEST_F(WaylandTest, ShortcutsAreBoundAndTheirPressesAndHoldsActAsTheKeys)
     EXPECT_TRUE(WaitFor([&] { return Saved("ModeState=1"); }));
     EXPECT_EQ(VolumeSteps(), 2);
     EXPECT_FALSE(Errors().contains("special keys")) << errors.toStdString();
-}
-
-TEST_F(WaylandTest, APortalThatGoesAwayOrClosesTheSessionIsBoundAgain)
-{
-    FakeShortcutPortal portal;
-    StartResident();
-    ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
-    portal.Tap("mode");
-    ASSERT_TRUE(WaitFor(DialogOpen));
-
-    // A key held while the portal goes away is released: the mode steps to Conference instead of
-    // the window closing with Solo.
-    const QString first = portal.session;
-    portal.Press("mode");
-    ASSERT_TRUE(portal.Unregister());
-    ASSERT_TRUE(portal.Register());
-    ASSERT_TRUE(WaitFor([&] { return portal.binds == 2; }));
-    EXPECT_NE(portal.session, first);
-
-    portal.CloseSession();
-    ASSERT_TRUE(WaitFor([&] { return portal.binds == 3; }));
-    // The third session's keys work: a hold closes the window and keeps Conference.
-    ASSERT_TRUE(DialogOpen());
-    portal.Press("mode");
-    EXPECT_TRUE(WaitFor([] { return !DialogOpen(); }));
-    portal.Release("mode");
-    EXPECT_TRUE(WaitFor([&] { return Saved("ModeState=1"); }));
     // The session ends with the program, and so does the program, cleanly.
-    EXPECT_EQ(RunCorvana({"Close"}), 0);
-    ASSERT_TRUE(resident->waitForFinished(10000));
-    EXPECT_EQ(resident->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(resident->exitCode(), 0);
+    Close();
     EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
 }
 
@@ -136,10 +90,10 @@ TEST_F(WaylandTest, APortalThatBindsNothingIsSaidOnceAndTheX11KeysTakeOver)
     FakeShortcutPortal portal;
     portal.bindNothing = true;
     TestEnvironment::Set("QT_LOGGING_RULES", "corvana.support.debug=true");
-    StartResident();
+    StartResident(true);
     ASSERT_TRUE(WaitFor([&] { return portal.binds == 1; }));
     const QString said = "corvana: the desktop portal bound none of the shortcuts; the special keys are taken from X11 instead";
-    ASSERT_TRUE(WaitFor([&] { return Errors().contains(said); })) << errors.toStdString();
+    ASSERT_TRUE(Said(said)) << errors.toStdString();
     // The session it has no use for is given back.
     EXPECT_TRUE(WaitFor([&] { return portal.closed.contains(portal.session); }));
 
@@ -159,34 +113,30 @@ TEST_F(WaylandTest, APortalThatBindsNothingIsSaidOnceAndTheX11KeysTakeOver)
     EXPECT_FALSE(errors.contains("special keys are unavailable")) << errors.toStdString();
 }
 
-TEST_F(WaylandTest, AForcedPortalThatBindsNothingLeavesNoKeysAndSaysSoOnce)
+// Forced to the portal, one that binds nothing and none at all leave no special keys: said once,
+// also after the window installed the key source again, and a second start still opens the window.
+TEST_F(WaylandTest, AForcedPortalThatBindsNothingOrIsMissingLeavesNoKeysAndSaysSoOnce)
 {
     TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");
-    FakeShortcutPortal portal;
-    portal.bindNothing = true;
-    StartResident();
-    const QString said = "the special keys are unavailable: CORVANA_KEY_SOURCE=portal, but the desktop portal bound none of the shortcuts";
-    ASSERT_TRUE(WaitFor([&] { return Errors().contains(said); })) << errors.toStdString();
-    // The window installs the key source again and asks the portal no second time.
-    EXPECT_EQ(RunCorvana(), 0);
-    ASSERT_TRUE(WaitFor(DialogOpen));
-    EXPECT_EQ(RunCorvana({"Close"}), 0);
-    ASSERT_TRUE(resident->waitForFinished(10000));
-    EXPECT_EQ(portal.binds, 1);
-    EXPECT_EQ(Errors().count(said), 1) << errors.toStdString();
-    EXPECT_FALSE(errors.contains("taken from X11")) << errors.toStdString();
-}
-
-TEST_F(WaylandTest, WithoutAKeySourceItSaysSoOnceAndASecondStartStillOpensTheWindow)
-{
-    TestEnvironment::Set("CORVANA_KEY_SOURCE", "portal");  // and no portal on the bus
-    StartResident();
-    EXPECT_EQ(RunCorvana(), 0);
-    ASSERT_TRUE(WaitFor(DialogOpen));
-    EXPECT_EQ(RunCorvana({"Close"}), 0);
-    ASSERT_TRUE(resident->waitForFinished(10000));
-    // The window installed and removed the key source again: still one line.
-    EXPECT_EQ(Errors().count("the special keys are unavailable: CORVANA_KEY_SOURCE=portal"), 1) << errors.toStdString();
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present ? "a portal that binds nothing" : "no portal on the bus");
+        std::optional<FakeShortcutPortal> portal;
+        if (present)
+            portal.emplace().bindNothing = true;
+        errors.clear();
+        StartResident(true);
+        const QString said = QStringLiteral("the special keys are unavailable: CORVANA_KEY_SOURCE=portal")
+                             + (present ? QStringLiteral(", but the desktop portal bound none of the shortcuts") : QString());
+        ASSERT_TRUE(Said(said)) << errors.toStdString();
+        EXPECT_EQ(RunCorvana(), 0);
+        ASSERT_TRUE(WaitFor(DialogOpen));
+        ASSERT_NO_FATAL_FAILURE(Close());
+        EXPECT_EQ(Errors().count(said), 1) << errors.toStdString();
+        EXPECT_FALSE(errors.contains("taken from X11")) << errors.toStdString();
+        if (portal) {
+            EXPECT_EQ(portal->binds, 1);
+        }
+    }
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #pragma once
 // Starts the real corvana program in the test's private environment and watches it from outside.
 #include <QElapsedTimer>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -9,16 +8,14 @@
 
 #include <memory>
 
-inline QString CorvanaBinary()
-{
-    return QStringLiteral(CORVANA_BINARY_DIR "/corvana/corvana");
-}
+inline QString CorvanaBinary() { return QStringLiteral(CORVANA_BINARY_DIR "/corvana/corvana"); }
 
-inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {})
+// Its standard error goes to the test's own unless `errors` says otherwise.
+inline std::unique_ptr<QProcess> StartCorvana(const QStringList& arguments = {},
+                                              QProcess::ProcessChannelMode errors = QProcess::ForwardedErrorChannel)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessChannelMode(errors);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->start(CorvanaBinary(), arguments);
     process->waitForStarted(5000);
@@ -52,9 +49,7 @@ inline QString RunTool(const QString& program, const QStringList& arguments, int
 // Visible top-level windows whose title is exactly the given one.
 inline int VisibleWindowsNamed(const QString& title)
 {
-    const QString out = RunTool(QStringLiteral("xdotool"),
-                            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                             QStringLiteral("^%1$").arg(title)});
+    const QString out = RunTool(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", QStringLiteral("^%1$").arg(title)});
     return static_cast<int>(out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
 }
 
@@ -75,26 +70,4 @@ inline void RunWhenShown(QWidget& widget, std::function<void()> check)
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
 {
     return QTest::qWaitFor(condition, timeoutMs);
-}
-
-// Until an instance accepts on the socket: a file alone may be a dead instance's leftover.
-inline bool WaitForListener(const QString& socketPath)
-{
-    return WaitFor([&] {
-        QLocalSocket probe;
-        probe.connectToServer(socketPath);
-        return probe.waitForConnected(200);
-    });
-}
-
-// The resident program with its standard error kept for the test (to read what it says once),
-// started and listening on its socket; null when it did not come up.
-inline std::unique_ptr<QProcess> StartResidentKeepingErrors(const QString& runtimeDir)
-{
-    auto resident = std::make_unique<QProcess>();
-    resident->setStandardOutputFile(QProcess::nullDevice());
-    resident->start(CorvanaBinary());
-    if (!resident->waitForStarted(5000) || !WaitForListener(runtimeDir + QStringLiteral("/corvana.socket")))
-        return nullptr;
-    return resident;
 }

@@ -84,41 +84,31 @@ protected:
 TEST_F(QuillonTest, EachCallSendsItsByteOrReportsWhyNot)
 {
     const struct {
-        const char* name;
+        bool failing;  // VESKOLIB_FAIL=1
         std::function<int()> call;
-        bool failing; // VESKOLIB_FAIL=1
         int result;
         const char* debugLine;
         Lines journal;
     } cases[] = {
-        {"SetModeLED(0)", [] { return SetModeLED(0); }, false, 1, "Set mode led to = 0\n", {"write cmd=45 data=D1 result=ok"}},
-        {"SetModeLED(-1)", [] { return SetModeLED(-1); }, false, 1, "Set mode led to = -1\n", {"write cmd=45 data=D0 result=ok"}},
-        {"SetRecordLED(5)", [] { return SetRecordLED(5); }, false, 1, "Set rec led to = 5\n", {"write cmd=45 data=D2 result=ok"}},
-        {"SetRecordLED(0)", [] { return SetRecordLED(0); }, false, 1, "Set rec led to = 0\n", {"write cmd=45 data=D3 result=ok"}},
-        {"SetArrayMicMode(1)", [] { return SetArrayMicMode(1); }, false, 1, "Set array mic mode to = 1\n",
-         {"write cmd=45 data=C1 result=ok"}},
-        {"SetArrayMicMode(2)", [] { return SetArrayMicMode(2); }, false, 1, "Set array mic mode to = 2\n",
-         {"write cmd=45 data=C2 result=ok"}},
-        {"GetArrayMicMode", GetArrayMicMode, false, 0xC2, "Current Array Mic mode = 0xc2\n",
-         {"receive cmd=45 data=C0 reply=C2 result=ok"}},
-        {"SetArrayMicMode(0)", [] { return SetArrayMicMode(0); }, false, 0, "This array mic mode (0) is not supported.\n", {}},
-        {"SetArrayMicMode(3)", [] { return SetArrayMicMode(3); }, true, 0, "This array mic mode (3) is not supported.\n", {}},
-        {"SetModeLED(1)", [] { return SetModeLED(1); }, true, 0, "Failed to set mode led.\n", {"write cmd=45 data=D0 result=fail"}},
-        {"SetRecordLED(0)", [] { return SetRecordLED(0); }, true, 0, "Failed to set rec led.\n", {"write cmd=45 data=D3 result=fail"}},
-        {"SetArrayMicMode(1)", [] { return SetArrayMicMode(1); }, true, 0, "Failed to set array mic mode.\n",
-         {"write cmd=45 data=C1 result=fail"}},
-        {"GetArrayMicMode", GetArrayMicMode, true, 0, "Failed to get array mic mode.\n",
-         {"receive cmd=45 data=C0 reply=-- result=fail"}},
+        {false, [] { return SetModeLED(0); }, 1, "Set mode led to = 0\n", {"write cmd=45 data=D1 result=ok"}},
+        {false, [] { return SetModeLED(-1); }, 1, "Set mode led to = -1\n", {"write cmd=45 data=D0 result=ok"}},
+        {false, [] { return SetRecordLED(5); }, 1, "Set rec led to = 5\n", {"write cmd=45 data=D2 result=ok"}},
+        {false, [] { return SetRecordLED(0); }, 1, "Set rec led to = 0\n", {"write cmd=45 data=D3 result=ok"}},
+        {false, [] { return SetArrayMicMode(1); }, 1, "Set array mic mode to = 1\n", {"write cmd=45 data=C1 result=ok"}},
+        {false, [] { return SetArrayMicMode(2); }, 1, "Set array mic mode to = 2\n", {"write cmd=45 data=C2 result=ok"}},
+        {false, GetArrayMicMode, 0xC2, "Current Array Mic mode = 0xc2\n", {"receive cmd=45 data=C0 reply=C2 result=ok"}},
+        {false, [] { return SetArrayMicMode(0); }, 0, "This array mic mode (0) is not supported.\n", {}},
+        {true, [] { return SetArrayMicMode(3); }, 0, "This array mic mode (3) is not supported.\n", {}},
+        {true, [] { return SetModeLED(1); }, 0, "Failed to set mode led.\n", {"write cmd=45 data=D0 result=fail"}},
+        {true, [] { return SetRecordLED(0); }, 0, "Failed to set rec led.\n", {"write cmd=45 data=D3 result=fail"}},
+        {true, [] { return SetArrayMicMode(1); }, 0, "Failed to set array mic mode.\n", {"write cmd=45 data=C1 result=fail"}},
+        {true, GetArrayMicMode, 0, "Failed to get array mic mode.\n", {"receive cmd=45 data=C0 reply=-- result=fail"}},
         // The refused SetArrayMicMode(1) left the microphone in mode 2.
-        {"GetArrayMicMode", GetArrayMicMode, false, 0xC2, "Current Array Mic mode = 0xc2\n",
-         {"receive cmd=45 data=C0 reply=C2 result=ok"}},
+        {false, GetArrayMicMode, 0xC2, "Current Array Mic mode = 0xc2\n", {"receive cmd=45 data=C0 reply=C2 result=ok"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + (c.failing ? " with a failing controller" : ""));
-        if (c.failing)
-            setenv("VESKOLIB_FAIL", "1", 1);
-        else
-            unsetenv("VESKOLIB_FAIL");
+        SCOPED_TRACE(std::string(c.failing ? "with a failing controller: " : "") + c.debugLine);
+        c.failing ? setenv("VESKOLIB_FAIL", "1", 1) : unsetenv("VESKOLIB_FAIL");
         ExpectCall(c.call, c.result, c.debugLine, c.journal);
     }
 }

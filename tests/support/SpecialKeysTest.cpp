@@ -95,18 +95,12 @@ protected:
     }
     void Press(std::uint32_t scan) { m_keys->HandleHookKey(CSpecialKeys::kDown, scan); }
     void Release(std::uint32_t scan) { m_keys->HandleHookKey(CSpecialKeys::kUp, scan); }
-    void Tap(std::uint32_t scan)
-    {
-        Press(scan);
-        Release(scan);
-    }
+    void Tap(std::uint32_t scan) { Press(scan), Release(scan); }
     Calls TakeCalls() { return std::exchange(m_commands->calls, {}); }
     bool AnyTimerActive() const
     {
-        for (auto id : {CSpecialKeys::NextTimer, CSpecialKeys::PreviousTimer, CSpecialKeys::ModeTimer, CSpecialKeys::PlayTimer})
-            if (m_keys->IsTimerActive(id))
-                return true;
-        return false;
+        const auto timers = {CSpecialKeys::NextTimer, CSpecialKeys::PreviousTimer, CSpecialKeys::ModeTimer, CSpecialKeys::PlayTimer};
+        return std::any_of(timers.begin(), timers.end(), [this](auto id) { return m_keys->IsTimerActive(id); });
     }
 
     std::unique_ptr<RecordingCommands> m_commands;

@@ -7,11 +7,13 @@
 #include "ui/CAboutDlg.h"
 #include "ui/CHoverButton.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -46,49 +48,39 @@ QList<QJsonObject> Tree()
 
 QJsonObject Named(const QList<QJsonObject>& tree, const QString& name)
 {
-    for (const QJsonObject& node : tree)
-        if (node.value("name").toString() == name)
-            return node;
-    return {};
+    const auto node = std::find_if(tree.begin(), tree.end(), [&](const QJsonObject& n) { return n.value("name") == name; });
+    return node == tree.end() ? QJsonObject() : *node;
 }
 
-// Checked-state and focus events of this process, as they arrive.
-class Events {
-public:
+// Checked-state and focus events of this process, as they arrive; ready once the probe listens.
+struct Events {
     Events()
     {
-        m_probe.start(kPython, {kProbe, "events", Pid()});
-        m_ready = WaitFor([&] { return Read().contains(QJsonObject{{"ready", true}}); }, 30000);
+        probe.start(kPython, {kProbe, "events", Pid()});
+        ready = WaitFor([&] { return Read().contains(QJsonObject{{"ready", true}}); }, 30000);
     }
-    ~Events()
-    {
-        m_probe.kill();
-        m_probe.waitForFinished();
-    }
-    bool Ready() const { return m_ready; }
+    ~Events() { probe.kill(), probe.waitForFinished(); }
     QList<QJsonObject> Read()
     {
-        while (m_probe.canReadLine()) {
-            const QByteArray line = m_probe.readLine().trimmed();
-            m_seen << (line == "ready" ? QJsonObject{{"ready", true}} : QJsonDocument::fromJson(line).object());
+        while (probe.canReadLine()) {
+            const QByteArray line = probe.readLine().trimmed();
+            seen << (line == "ready" ? QJsonObject{{"ready", true}} : QJsonDocument::fromJson(line).object());
         }
-        return m_seen;
+        return seen;
     }
     bool Saw(const QString& type, const QString& name, int detail)
     {
         return WaitFor([&] {
-            for (const QJsonObject& event : Read())
-                if (event.value("type").toString() == type && event.value("name").toString() == name
-                    && event.value("detail").toInt() == detail)
-                    return true;
-            return false;
+            const QList<QJsonObject> events = Read();
+            return std::any_of(events.begin(), events.end(), [&](const QJsonObject& event) {
+                return event.value("type") == type && event.value("name") == name && event.value("detail").toInt() == detail;
+            });
         });
     }
 
-private:
-    QProcess m_probe;
-    QList<QJsonObject> m_seen;
-    bool m_ready = false;
+    QProcess probe;
+    QList<QJsonObject> seen;
+    bool ready = false;
 };
 
 class AtSpiTest : public ::testing::Test {
@@ -102,7 +94,10 @@ protected:
     MessageBoxWatcher boxes;
 };
 
-TEST_F(AtSpiTest, LatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreReadable)
+// Every control of the dialog and of the About box reaches the bus with the name and the
+// description it has; the latching buttons say they are checkable and which is checked, and
+// announce their changes; the volume and the version can be read.
+TEST_F(AtSpiTest, EveryControlIsNamedAndDescribedLatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreReadable)
 {
     env.SetUserSettings("[General]\nModeState=0\n");
     env.SetMachineSettings("[General]\nVersion=9.8.7.6\n");
@@ -123,7 +118,7 @@ TEST_F(AtSpiTest, LatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreRea
         EXPECT_LE(volume.value("value").toDouble(), 8);
 
         Events events;
-        ASSERT_TRUE(events.Ready());
+        ASSERT_TRUE(events.ready);
         // The keyboard on a button: a mode change refills the list, which must not pull a screen
         // reader's focus into it.
         dialog.Button(CCorvanaDlg::IDC_STOP)->setFocus(Qt::TabFocusReason);
@@ -145,10 +140,30 @@ TEST_F(AtSpiTest, LatchedButtonsAreCheckedWithEventsAndTheVersionAndVolumeAreRea
         about.show();
         ASSERT_TRUE(WaitFor([&] { return about.isVisible(); }));
         tree = Tree();
-        bool versionRead = false;
-        for (const QJsonObject& node : tree)
-            versionRead |= node.value("name").toString().contains(QStringLiteral("9.8.7.6"));
-        EXPECT_TRUE(versionRead) << "the version is not in any name";
+        EXPECT_TRUE(std::any_of(tree.begin(), tree.end(), [](const QJsonObject& node) { return node.value("name").toString().contains("9.8.7.6"); }))
+            << "the version is not in any name";
+        // The dialog's controls carry their id as object name: thirteen buttons, the list, the
+        // preview and the volume indicator. The About box has five parts.
+        for (auto [parent, controls] : {std::pair<QWidget*, int>{&dialog, 16}, {&about, 5}}) {
+            int checked = 0;
+            for (QWidget* control : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                bool numbered = false;
+                control->objectName().toInt(&numbered);
+                if (parent == &dialog && !numbered)
+                    continue;
+                ++checked;
+                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control);
+                ASSERT_TRUE(face);
+                const QString name = face->text(QAccessible::Name).trimmed(), description = face->text(QAccessible::Description).trimmed();
+                SCOPED_TRACE(control->metaObject()->className() + (" " + control->objectName().toStdString()));
+                EXPECT_NE(name, "");
+                EXPECT_NE(description, "");
+                EXPECT_TRUE(std::any_of(tree.begin(), tree.end(), [&](const QJsonObject& node) {
+                    return node.value("name").toString().trimmed() == name && node.value("description").toString().trimmed() == description;
+                })) << name.toStdString() << ": " << description.toStdString();
+            }
+            EXPECT_EQ(checked, controls);
+        }
         about.close();
     });
 }

@@ -16,6 +16,7 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -132,50 +133,11 @@ protected:
     const QString solo = env.MediaFolder("AudioSolo");
 };
 
-TEST_F(PlaybackTest, PlayAndStopSteerThePlayerOnEveryKeyboardLayoutAndALongPressClosesIt)
-{
-    MakeWma("061231-235905.wma", 1200);
-    MakeWma("070101-000000.wma", 1200);
-    RunDialog([&](CCorvanaDlg& dialog) {
-        // Dvorak and AZERTY move P and S; Russian has no Latin letters at all.
-        for (const auto& [layout, variant] : {std::pair{"us", ""}, {"us", "dvorak"}, {"fr", ""}, {"ru", ""}}) {
-            SCOPED_TRACE(std::string(layout) + " " + variant);
-            const KeyboardLayout switched{layout, variant};
-            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-            ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 15000));
-            EXPECT_EQ(PlayerProperty("path").toString(), solo + "070101-000000.wma") << "not the selected file";
-            const SocketOutOfReach keysOnly;
-            ASSERT_FALSE(movedSocket.isEmpty());
-
-            // Play sends Ctrl+P to the player made the active window: pause, and again: play.
-            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-            EXPECT_TRUE(WaitFor(Paused, 5000));
-            EXPECT_TRUE(WaitFor([] { return PlayerWindow() && Xdo({"getwindowfocus"}) == QString::number(*PlayerWindow()); }, 5000));
-            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-            ASSERT_TRUE(WaitFor([] { return PlayingFrom(1.0); }, 5000));
-            // Stop sends Ctrl+S: the player stays open with the file at its start; Play plays it again.
-            Click(dialog.Button(CCorvanaDlg::IDC_STOP));
-            EXPECT_TRUE(WaitFor(StoppedAtStart, 5000));
-            EXPECT_EQ(PlayerProperty("path").toString(), solo + "070101-000000.wma");
-            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
-            EXPECT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 5000));
-
-            // Holding the play key closes the player; the release after the long press plays nothing.
-            Xdo({"keydown", "XF86AudioPlay"});
-            EXPECT_TRUE(WaitFor([] { return !PlayerProcessAlive(); }, 8000)) << "Alt+F4 did not close the player";
-            EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDonePlay);
-            Xdo({"keyup", "XF86AudioPlay"});
-            ASSERT_TRUE(WaitFor([] { return !CSpecialKeys::ProgramState().longPressDonePlay; }, 5000));
-            EXPECT_FALSE(PlayerProcessAlive());
-        }
-    });
-}
-
 // Every change of the player's pause state, as the player reports it over its socket.
 struct PauseChanges {
-    PauseChanges()
+    explicit PauseChanges(const QString& path)
     {
-        socket.connectToServer(CMediaPlayer::IpcSocketPath());
+        socket.connectToServer(path);
         if (socket.waitForConnected(2000))
             socket.write(R"({"command":["observe_property",1,"pause"]})" "\n");
         QObject::connect(&socket, &QLocalSocket::readyRead, [this] {
@@ -190,26 +152,51 @@ struct PauseChanges {
     QList<bool> states;  // the first is the state when observing began
 };
 
-// The play key steers the player through Corvana alone, also while the player has the focus (as
-// it has once steered): one press pauses it, the next plays it, and the player toggles nothing
-// of its own on top.
-TEST_F(PlaybackTest, ThePlayKeyTogglesTheFocusedPlayerOnce)
+TEST_F(PlaybackTest, PlayAndStopSteerThePlayerOnEveryKeyboardLayoutThePlayKeyTogglesItOnceAndALongPressClosesIt)
 {
     MakeWma("070101-000000.wma", 1200);
     RunDialog([&](CCorvanaDlg& dialog) {
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
         ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 15000));
-        const QString player = QString::number(*PlayerWindow());
-        Xdo({"windowactivate", "--sync", player});
-        ASSERT_TRUE(WaitFor([&] { return Xdo({"getwindowfocus"}) == player; }, 5000));
-        PauseChanges changes;
+        const SocketOutOfReach keysOnly;
+        ASSERT_FALSE(movedSocket.isEmpty());
+        const auto playerFocused = [] { return PlayerWindow() && Xdo({"getwindowfocus"}) == QString::number(*PlayerWindow()); };
+        // Dvorak and AZERTY move P and S; Russian has no Latin letters at all.
+        for (const auto& [layout, variant] : {std::pair{"us", ""}, {"us", "dvorak"}, {"fr", ""}, {"ru", ""}}) {
+            SCOPED_TRACE(std::string(layout) + " " + variant);
+            const KeyboardLayout switched{layout, variant};
+            // Play sends Ctrl+P to the player made the active window: pause, and again: play.
+            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+            EXPECT_TRUE(WaitFor(Paused, 5000));
+            EXPECT_TRUE(WaitFor(playerFocused, 5000));
+            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+            ASSERT_TRUE(WaitFor([] { return PlayingFrom(1.0); }, 5000));
+            // Stop sends Ctrl+S: the player stays open with the file at its start; Play plays it again.
+            Click(dialog.Button(CCorvanaDlg::IDC_STOP));
+            EXPECT_TRUE(WaitFor(StoppedAtStart, 5000));
+            Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
+            EXPECT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 5000));
+        }
+
+        // The play key steers the focused player through Corvana alone: one press pauses it, the
+        // next plays it, and the player toggles nothing of its own on top (that second toggle
+        // would follow the first within milliseconds).
+        ASSERT_TRUE(WaitFor(playerFocused, 5000));
+        PauseChanges changes(movedSocket);
         ASSERT_TRUE(WaitFor([&] { return changes.states == QList<bool>{false}; }, 5000));
-        // A second toggle by the player itself would follow the first within milliseconds.
         Xdo({"key", "XF86AudioPlay"});
         ASSERT_TRUE(WaitFor([&] { return changes.states == QList<bool>{false, true} && Paused(); }, 5000)) << changes.states.size();
         Xdo({"key", "XF86AudioPlay"});
         ASSERT_TRUE(WaitFor([&] { return changes.states.size() >= 3 && PlayingFrom(1.0); }, 5000));
         EXPECT_EQ(changes.states, (QList<bool>{false, true, false}));
+
+        // Holding the play key closes the player; the release after the long press plays nothing.
+        Xdo({"keydown", "XF86AudioPlay"});
+        EXPECT_TRUE(WaitFor([] { return !PlayerProcessAlive(); }, 8000)) << "Alt+F4 did not close the player";
+        EXPECT_TRUE(CSpecialKeys::ProgramState().longPressDonePlay);
+        Xdo({"keyup", "XF86AudioPlay"});
+        ASSERT_TRUE(WaitFor([] { return !CSpecialKeys::ProgramState().longPressDonePlay; }, 5000));
+        EXPECT_FALSE(PlayerProcessAlive());
     });
 }
 
@@ -286,6 +273,7 @@ TEST_F(PlaybackTest, OnAWaylandSessionThePlayerIsPausedStoppedAndClosedOverItsSo
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
         ASSERT_TRUE(WaitFor([] { return PlayingFrom(0.5); }, 15000));
         ASSERT_FALSE(PlayerWindow());
+        // Play pauses it, and plays it again; Stop leaves it paused at the start; the long press closes it.
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));
         EXPECT_TRUE(WaitFor(Paused, 5000));
         Click(dialog.Button(CCorvanaDlg::IDC_PLAY));

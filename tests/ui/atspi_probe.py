@@ -24,6 +24,7 @@ def describe(node):
     entry = {
         "role": node.getRoleName(),
         "name": node.name,
+        "description": node.description,
         # Qt 6.4 sets no checkable state; a checkable button is a check box there.
         "checkable": states.contains(pyatspi.STATE_CHECKABLE)
                      or node.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_TOGGLE_BUTTON),
