@@ -1,7 +1,5 @@
 #include "capture/BusWatch.h"
 
-#include "capture/PipelineDiagnostics.h"
-
 namespace corvana {
 
 BusWatch::BusWatch(GstElement* pipeline, Handler handler)
@@ -16,17 +14,6 @@ BusWatch::BusWatch(GstElement* pipeline, Handler handler)
 BusWatch::~BusWatch()
 {
     *m_alive = false;
-}
-
-BusWatch::Handler BusWatch::OnError(QString pipeline, std::function<void()> lost)
-{
-    return [pipeline = std::move(pipeline), lost = std::move(lost)](GstMessage* message) {
-        if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
-            return false;
-        PipelineDiagnostics::LogError(pipeline, message);
-        lost();
-        return true;
-    };
 }
 
 bool BusWatch::Pop(GstBus* bus, GstMessageType types, const std::function<GstClockTime()>& wait,

@@ -2,7 +2,6 @@
 #include "capture/GstHandle.h"
 
 #include <QSocketNotifier>
-#include <QString>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -23,10 +22,6 @@ public:
     BusWatch& operator=(const BusWatch&) = delete;
 
     void Drain();
-
-    // A handler for a live preview's bus: an error is written to the debug output under the
-    // pipeline's name and ends the camera through `lost`; anything else is left alone.
-    static Handler OnError(QString pipeline, std::function<void()> lost);
 
     // Hands the pipeline's messages of these types to the handler until it deals with one (true)
     // or the deadline passes (false). Messages of other types stay on the bus.

@@ -121,7 +121,7 @@ HRESULT CCaptureGraph::GetInterfaces()
         CORVANA_DEBUG_LINE(lcCapture, "create filter graph filed");
         return E_NOINTERFACE;
     }
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), BusWatch::OnError(QStringLiteral("webcam graph"), [this] { LoseCamera(); }));
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), LiveStart::OnError(QStringLiteral("webcam graph"), [this] { LoseCamera(); }));
     return S_OK;
 }
 

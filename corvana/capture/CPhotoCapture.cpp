@@ -97,7 +97,7 @@ HRESULT CPhotoCapture::StartPreview(int index, IPreviewSurface* window, int widt
 
     m_control = std::make_unique<CMediaControl>(m_pGraph.get(), m_pWindowless.get());
     m_pControl = m_control.get();
-    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), BusWatch::OnError(QStringLiteral("photo graph"), [this] { LoseCamera(); }));
+    m_pEvent = std::make_unique<BusWatch>(m_pGraph.get(), LiveStart::OnError(QStringLiteral("photo graph"), [this] { LoseCamera(); }));
     m_pControl->Run();
     if (const CaptureFailure failure = LiveStart::Run(m_pGraph.get(), m_window); failure != CaptureFailure::None) {
         m_pControl->Stop();

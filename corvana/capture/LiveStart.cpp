@@ -18,4 +18,15 @@ CaptureFailure LiveStart::Run(GstElement* pipeline, const PreviewSurfaceRef& sur
     return error ? FailureOfError(error.get(), ErrorSource::Camera, false) : CaptureFailure::CameraBusy;
 }
 
+BusWatch::Handler LiveStart::OnError(QString pipeline, std::function<void()> lost)
+{
+    return [pipeline = std::move(pipeline), lost = std::move(lost)](GstMessage* message) {
+        if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
+            return false;
+        PipelineDiagnostics::LogError(pipeline, message);
+        lost();
+        return true;
+    };
+}
+
 } // namespace corvana

@@ -1,4 +1,5 @@
 #pragma once
+#include "capture/BusWatch.h"
 #include "capture/CaptureFailure.h"
 #include "capture/IPreviewSurface.h"
 
@@ -16,6 +17,10 @@ public:
 
     // CaptureFailure::None once the pipeline plays; else what kept the camera from it.
     static CaptureFailure Run(GstElement* pipeline, const PreviewSurfaceRef& surface);
+
+    // The running preview's bus handler: an error is written to the debug output under the
+    // pipeline's name and ends the camera through `lost`; anything else is left alone.
+    static BusWatch::Handler OnError(QString pipeline, std::function<void()> lost);
 };
 
 } // namespace corvana
